@@ -1,0 +1,65 @@
+# The newcomer's entry points: `make demo` and `make test`. Each installs what is missing,
+# builds, and runs.
+
+DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
+  googletest libgtest-dev libgmock-dev libbenchmark-dev \
+  libicu-dev zlib1g-dev libssl-dev
+
+DEBUG_DIR   := build/debug
+RELEASE_DIR := build/release
+JOBS        ?= $(shell nproc)
+SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps configure build release test bench demo format check-layers clean
+
+all: build
+
+# Installs the Debian packages that are missing; quiet when nothing is.
+deps:
+	@missing=""; \
+	for p in $(DEBIAN_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(DEBUG_DIR)/build.ninja:
+	cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug
+
+$(RELEASE_DIR)/build.ninja:
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(DEBUG_DIR)/build.ninja
+	cmake --build $(DEBUG_DIR) -j $(JOBS)
+
+release: deps $(RELEASE_DIR)/build.ninja
+	cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+# Every test, in the sanitizer build. ctest's summary is the last thing printed.
+test: build
+	ctest --test-dir $(DEBUG_DIR) -j $(JOBS) --output-on-failure
+
+# The benchmarks, in the Release build.
+bench: release
+	@for b in $(RELEASE_DIR)/bench/*_bench; do \
+	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; \
+	done
+
+demo: release
+	@echo "allsql demo: the update plug-in is not built yet."
+	@echo "Once it is, 'make demo' starts the stand-in results service on loopback, loads"
+	@echo "liballsql.so through tools/allsql-host with a fresh database directory, and runs the"
+	@echo "update dialog: the sixteen state queries, the download and the script execution."
+	@echo "Today it builds the engine's foundation libraries (platform, crypto, core)."
+
+check-layers:
+	bash scripts/check_layers.sh
+
+format:
+	find src tests bench tools fuzz -name '*.h' -o -name '*.cpp' 2>/dev/null | xargs -r clang-format -i
+
+clean:
+	rm -rf build
