@@ -3,7 +3,7 @@
 
 DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
-  libicu-dev zlib1g-dev libssl-dev
+  libicu-dev zlib1g-dev libssl-dev libcpp-httplib-dev
 
 DEBUG_DIR   := build/debug
 RELEASE_DIR := build/release
