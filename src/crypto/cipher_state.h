@@ -57,6 +57,11 @@ class CipherState {
   // Starts a new chain: the chaining register becomes the start vector.
   void ResetChain() { chain_ = start_vector_; }
 
+  // The same as EncryptBlock / DecryptBlock on `count` consecutive blocks at `blocks`, with the
+  // chaining register kept in registers across them. REQUIRES: 8 * count bytes at `blocks`.
+  void EncryptBlocks(uint8_t* blocks, size_t count);
+  void DecryptBlocks(uint8_t* blocks, size_t count);
+
  private:
   BlockHalves start_vector_{0, 0};
   BlockHalves chain_{0, 0};
