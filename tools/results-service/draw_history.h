@@ -29,6 +29,7 @@ struct Draw {
 struct DrawHistory {
   std::array<std::vector<Draw>, kGameCount> games;  // catalogue order; each in ascending id
   size_t TotalDraws() const;
+  bool operator==(const DrawHistory&) const = default;
 };
 
 inline constexpr uint64_t kDefaultSeed = 232;
