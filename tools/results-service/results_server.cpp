@@ -1,6 +1,7 @@
 #include "results_server.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <stdexcept>
 
@@ -28,6 +29,13 @@ std::string Printable(const std::string& text) {
 ResultsServer::ResultsServer(const DrawHistory& history,
                              std::function<void(const std::string&)> log)
     : history_(history), log_(std::move(log)), server_(std::make_unique<httplib::Server>()) {
+  // The library's default would share the port (SO_REUSEPORT) with any other process bound to
+  // it, silently splitting the requests between two services. Reusing the address alone still
+  // lets a restarted service bind while old connections linger.
+  server_->set_socket_options([](socket_t socket) {
+    int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server_->Get(kDownloadPattern,
                [this](const httplib::Request& request, httplib::Response& response) {
                  Reply reply = AnswerDownload(history_, request.target);
