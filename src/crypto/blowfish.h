@@ -24,7 +24,7 @@ constexpr size_t kBlowfishBlockSize = 8;
 // The longest key that takes effect: 448 bits. Bytes past it are ignored.
 constexpr size_t kBlowfishMaxKeySize = 56;
 
-// The unkeyed tables (the fraction of pi, word by word); blowfish_tables.cpp.
+// The unkeyed tables (the fraction of pi, word by word); blowfish.cpp.
 extern const uint32_t kBlowfishInitialP[kBlowfishSubkeys];
 extern const uint32_t kBlowfishInitialS[kBlowfishSBoxes][kBlowfishSBoxEntries];
 

@@ -23,7 +23,6 @@
 #include <span>
 #include <string_view>
 
-#include "crypto/buffer_cipher.h"
 #include "crypto/cipher_state.h"
 #include "crypto/md5.h"
 

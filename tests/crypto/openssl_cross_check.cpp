@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "crypto/buffer_cipher.h"
+#include "crypto/cipher_state.h"
 #include "crypto/md5.h"
 
 namespace veltra::crypto {
