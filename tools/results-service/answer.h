@@ -3,9 +3,9 @@
 //
 // A draw is newer than the client's state of its game when its id is greater than the newest id
 // sent, or its date (with its time of day, for games written with one) is later than the newest
-// date sent. The client sends the maximum of each column of its table, so either test alone
-// would miss draws when the two columns disagree; a draw the client does hold is never sent
-// again as long as ids grow with dates, as they do in every history served here.
+// date sent. The client sends the maximum of each column of its table: a draw it holds has
+// neither a greater id nor a later date, so it is never sent again, while a draw beyond either
+// maximum is sent even when the two maxima belong to different draws.
 //
 // The script has one INSERT statement per newer draw, game by game in catalogue order and each
 // game's draws in ascending id order, one statement per line, each line ending in ';' and CR LF:
