@@ -22,6 +22,9 @@
 // name already holding the exclusive share lock; replacing an existing file truncates it only
 // after the exclusive share lock is held, so a file open anywhere is refused with EBUSY instead.
 //
+// Descriptors are close-on-exec. A child forked without exec shares them, and with them this
+// process's share modes and locks, until it closes them: fork before opening.
+//
 // Thread use: ReadAt, WriteAt, Size, SetEndOfFile, Flush, LockRange and UnlockRange may be called
 // from several threads at once. Moving, Close and destruction need the object to themselves.
 #pragma once

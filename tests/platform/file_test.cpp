@@ -25,6 +25,7 @@ constexpr OpenMode kExclusiveReadWrite{false, true};
 constexpr OpenMode kExclusiveReadOnly{true, true};
 constexpr OpenMode kAllModes[] = {kSharedReadWrite, kSharedReadOnly, kExclusiveReadWrite,
                                   kExclusiveReadOnly};
+constexpr uid_t kNobody = 65534;
 constexpr char kContent[] = "the data file's first bytes";
 constexpr size_t kContentSize = sizeof kContent - 1;
 
@@ -135,6 +136,26 @@ TEST(File, AnExclusiveOpenOfAKilledProcessIsGone) {
   ASSERT_EQ(File::Open(path, kSharedReadOnly).error(), EBUSY);
   child.Kill();
   EXPECT_TRUE(File::Open(path, kExclusiveReadWrite).ok());
+}
+
+// A process that may not write the file can only take a read lock on the share byte. Its
+// exclusive open must still keep out other exclusive opens, deletion and replacement.
+TEST(File, AnExclusiveOpenOfAnUnwritableFileStillKeepsWritersOut) {
+  TempDir dir;
+  std::string path = MakeFile(dir);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_TRUE(SetReadOnly(path, true).ok());
+  FileHolderChild child(path);
+  ASSERT_EQ(child.BecomeUser(kNobody), 0);
+  ASSERT_EQ(child.Open(kExclusiveReadOnly), 0);
+  ASSERT_EQ(child.TakesReadLocks(), 1);
+  EXPECT_EQ(File::Open(path, kExclusiveReadWrite).error(), EBUSY);
+  EXPECT_EQ(File::Open(path, kExclusiveReadOnly).error(), EBUSY);
+  EXPECT_EQ(DeleteFile(path).error(), EBUSY);
+  ASSERT_TRUE(SetReadOnly(path, false).ok());
+  EXPECT_EQ(File::CreateOrReplace(path).error(), EBUSY);
+  child.Kill();
+  EXPECT_EQ(ReadAll(path), kContent);
 }
 
 TEST(File, CreateNewRefusesAnExistingNameAndLeavesItsContent) {
