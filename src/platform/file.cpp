@@ -214,8 +214,10 @@ OsResult<File> File::Open(const std::string& path, OpenMode mode) {
   bool writable_descriptor = true;
   int fd = ::open(path.c_str(), O_RDWR | kOpenFlags);
   if (fd < 0) {
+    // A read-only handle asked for write access only for its locks: whatever the refusal was,
+    // reading alone may still work.
     int refusal = errno;
-    if (!RefusesWriting(refusal)) return OsError{refusal};
+    if (!mode.read_only && !RefusesWriting(refusal)) return OsError{refusal};
     fd = ::open(path.c_str(), O_RDONLY | kOpenFlags);
     if (fd < 0) return OsError{errno};
     writable_descriptor = false;
