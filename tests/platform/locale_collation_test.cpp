@@ -111,6 +111,23 @@ TEST_P(LocaleOrder, ComparesAsTheLocaleSorts) {
   EXPECT_EQ(Sign(collation->Compare(b, a, CaseCompare::ccIgnoreCase)), -c.ignoring_case);
 }
 
+// Behind an equal beginning longer than the stack buffer, ICU is reached through the iterator.
+TEST_P(LocaleOrder, KeepsTheOrderBehindALongEqualBeginning) {
+  const OrderCase& c = GetParam();
+  auto collation = OpenCollation(c.id);
+  ASSERT_NE(collation, nullptr);
+  const CodePage& code_page = *CodePageOf(FindLocaleDescription(c.id)->code_page);
+  const std::string beginning(300, '0');
+  std::string a = beginning + code_page.FromUtf8(c.a);
+  std::string b = beginning + code_page.FromUtf8(c.b);
+  for (CaseCompare mode : {CaseCompare::ccRespectCase, CaseCompare::ccIgnoreCase}) {
+    int expected = mode == CaseCompare::ccRespectCase ? c.respecting_case : c.ignoring_case;
+    EXPECT_EQ(Sign(collation->Compare(a, b, mode)), expected);
+    EXPECT_EQ(Sign(collation->CompareThroughCollator(a, b, mode)), expected);
+    EXPECT_EQ(Sign(collation->CompareThroughCollator(b, a, mode)), -expected);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Texts, LocaleOrder,
     ::testing::Values(
