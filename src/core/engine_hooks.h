@@ -57,6 +57,15 @@ class TCipherContext {
   static std::unique_ptr<TCipherContext> Create(const TCipherHooks& hooks,
                                                 std::span<const uint8_t> key);
 
+  // Made only through Create (the tag cannot be made elsewhere).
+  struct PrivateTag {
+   private:
+    PrivateTag() = default;
+    friend class TCipherContext;
+  };
+  TCipherContext(PrivateTag, std::unique_ptr<crypto::CipherState> builtin);
+  TCipherContext(PrivateTag, const TCipherHooks& hooks, std::vector<uint8_t> bytes);
+
   TCipherContext(const TCipherContext&) = delete;
   TCipherContext& operator=(const TCipherContext&) = delete;
 
@@ -71,9 +80,6 @@ class TCipherContext {
   void DecryptBuffer(std::span<uint8_t> area);
 
  private:
-  explicit TCipherContext(std::unique_ptr<crypto::CipherState> builtin);
-  TCipherContext(const TCipherHooks& hooks, std::vector<uint8_t> bytes);
-
   std::unique_ptr<crypto::CipherState> builtin_;  // null for the application's cipher
   TCipherHooks hooks_;                            // the application's cipher only
   std::vector<uint8_t> bytes_;                    // the application's context
