@@ -44,9 +44,15 @@ std::string MakeTempFileName(std::string_view directory, std::string_view extens
   const std::string stem =
       (in_memory ? TempDirectoryPrefix(kMemoryTempDirectory) : TempDirectoryPrefix(directory)) +
       TempThreadDigits();
+  return FirstFreeTempName(stem, extension, in_memory, taken);
+}
+
+std::string FirstFreeTempName(std::string_view stem, std::string_view extension, bool in_memory,
+                              const TNameTakenFn& taken) {
   std::string name;
   for (uint32_t n = 0; n < kMaxTempNameAttempts; ++n) {
-    name = stem + std::to_string(n);
+    name.assign(stem);
+    name.append(std::to_string(n));
     name.append(extension);
     if (taken(name)) continue;
     if (in_memory) return name;

@@ -49,4 +49,10 @@ using TNameTakenFn = std::function<bool(const std::string& name)>;
 std::string MakeTempFileName(std::string_view directory, std::string_view extension, bool in_memory,
                              const TNameTakenFn& taken);
 
+// The step under MakeTempFileName: the first free name stem + n + extension, by the same rules.
+// Callers that share one stem (threads of another system reusing ids) still never get one name
+// twice.
+std::string FirstFreeTempName(std::string_view stem, std::string_view extension, bool in_memory,
+                              const TNameTakenFn& taken);
+
 }  // namespace veltra
