@@ -44,6 +44,8 @@ struct TFileFlags {
   bool read_only = false;
   bool temporary = false;
   bool hidden = false;
+  // Create only: fail with kErrAccessDenied when a file of that name exists, never replacing it.
+  bool must_be_new = false;
 };
 
 // A non-negative value, or a failure as a negated engine code.
@@ -124,6 +126,9 @@ class TBaseFile {
   // has gone.
   TFileResult Close(TFileHandle handle);
 
+  // Closes every handle (the engine's stop). Reports the system's close error, if any.
+  TFileResult CloseAllHandles();
+
   // Renames the file and changes the object's name. REQUIRES: no handle open (a physical file
   // open anywhere is refused with kErrAccessDenied). A physical rename never replaces an existing
   // file (kErrAccessDenied).
@@ -191,9 +196,10 @@ class TBaseFile {
 
   THandleEntry* FindHandle(TFileHandle handle);
   const THandleEntry* FindHandle(TFileHandle handle) const;
+  bool CanIssueHandle() const;
   TFileResult IssueHandle();
-  TFileResult TransferAt(THandleEntry& entry, uint64_t offset, const void* write_data,
-                         void* read_data, size_t count);
+  TFileResult ReadEntry(THandleEntry& entry, uint64_t offset, void* buffer, size_t count);
+  TFileResult WriteEntry(THandleEntry& entry, uint64_t offset, const void* buffer, size_t count);
 
   mutable std::recursive_mutex guard_;
   std::string name_;
