@@ -92,8 +92,8 @@ class TDataEngine {
 
   // ---- Settings -------------------------------------------------------------------------------
   // The core's copies. UpdateSettings replaces them (texts cut to 255 characters, extensions
-  // given a leading full stop); REQUIRES: the engine is inactive, or the change is one the
-  // component allows while active (none today).
+  // given a leading full stop), except the lock file name, which reaches the core only through
+  // Start. REQUIRES: the engine is inactive (the component refuses changes while active).
   const TEngineSettings& Settings() const { return settings_; }
   void UpdateSettings(const TEngineSettings& settings);
 
