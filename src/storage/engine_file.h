@@ -40,7 +40,7 @@ struct TCopyOptions {
   // Progress is reported again once the percentage has grown by at least this much (below 1
   // counts as 1).
   int progress_step = 1;
-  TCopyProgress progress;  // may be empty
+  TCopyProgress progress = {};  // may be empty
 };
 
 class TEngineFile {
