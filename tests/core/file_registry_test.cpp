@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/memory_file.h"
@@ -449,6 +451,33 @@ TEST_F(FileRegistryTest, CloseAllFreesEveryFileAndDeletesTemporaryOnes) {
   EXPECT_FALSE(platform::FileExists(dir_.File("1.dat")));
   // The file is really closed: it can be opened exclusively again.
   EXPECT_TRUE(registry_.Open(kept, false, kExclusive).ok());
+}
+
+TEST_F(FileRegistryTest, ThreadsOpeningAndClosingOneNameShareOneObjectAtATime) {
+  const std::string path = MakeOnDisk("shared.dat");
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 300;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < kRounds; ++round) {
+        const std::string name = (t % 2 == 0) ? path : " " + path;
+        TOpenedFile opened = registry_.Open(name, false, kShared);
+        if (!opened.ok()) {
+          ++failures;
+          continue;
+        }
+        char bytes[7] = {};
+        TFileResult read = opened.file->ReadAt(opened.handle, 0, bytes, sizeof bytes);
+        if (!read.ok() || std::string(bytes, sizeof bytes) != "content") ++failures;
+        if (!registry_.Close(opened.file, opened.handle, false).ok()) ++failures;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(registry_.RegisteredCount(false), 0u);
 }
 
 }  // namespace
