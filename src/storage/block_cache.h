@@ -1,0 +1,180 @@
+// The bookkeeping of a buffered file's cache: which buffers exist, which block each holds, how
+// recently each was used, and which are dirty.
+//
+// - A hash index from block number to buffer answers a lookup in constant time, however far the
+//   cache has grown (inside a transaction every changed block stays cached).
+// - An intrusive recency list runs from the most recently used buffer (the head) to the least
+//   recently used one (the tail); replacement takes its victims from the tail.
+// - An intrusive list of the dirty buffers lets a write-back collect them without visiting the
+//   clean ones; they are put in block order when collected.
+// - A count of the buffers that are dirty or pinned tells in constant time whether any buffer
+//   could be replaced at all.
+//
+// The cache owns its buffers. DiscardAll frees every buffer that nobody pins; a pinned one is
+// taken out of the cache and lives on, detached, until its last pin goes, so that a holder never
+// touches freed memory. Pins must not outlive the cache.
+//
+// Find, MoveToHead, Pin and Unpin are the hit path of every block access: they are inline,
+// allocate nothing and call nothing virtual. One thread at a time uses a cache.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "storage/buffer.h"
+
+namespace veltra {
+
+// Block number → buffer, by open addressing with linear probing over a power-of-two table kept
+// at most half full. Block number 0 marks an empty slot (no block has that number).
+class BlockIndex {
+ public:
+  BlockIndex();
+
+  size_t Count() const { return count_; }
+
+  // The buffer of `block`, or null.
+  TBuffer* Find(uint32_t block) const {
+    for (size_t slot = Home(block);; slot = (slot + 1) & mask_) {
+      const Slot& entry = slots_[slot];
+      if (entry.block == block) return entry.buffer;
+      if (entry.block == 0) return nullptr;
+    }
+  }
+
+  // REQUIRES: block != 0 and not present.
+  void Insert(uint32_t block, TBuffer* buffer);
+  // Removes `block` if present.
+  void Erase(uint32_t block);
+  void Clear();
+
+ private:
+  struct Slot {
+    uint32_t block = 0;
+    TBuffer* buffer = nullptr;
+  };
+
+  size_t Home(uint32_t block) const {
+    // Fibonacci hashing: consecutive block numbers land far apart.
+    return static_cast<uint32_t>(block * 0x9E3779B9u) >> shift_;
+  }
+  void Grow();
+
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+  unsigned shift_ = 0;
+  size_t count_ = 0;
+};
+
+class BlockCache {
+ public:
+  BlockCache() = default;
+  BlockCache(const BlockCache&) = delete;
+  BlockCache& operator=(const BlockCache&) = delete;
+
+  // Buffers in the cache (detached ones are not counted).
+  size_t Count() const { return buffers_.size(); }
+  size_t DirtyCount() const { return dirty_count_; }
+  // Buffers taken out of the cache by DiscardAll while pinned, not yet released.
+  size_t DetachedCount() const { return detached_.size(); }
+  // Whether some cached buffer is neither dirty nor pinned.
+  bool HasVictim() const { return busy_count_ < buffers_.size(); }
+
+  TBuffer* Find(uint32_t block) const { return index_.Find(block); }
+
+  // Makes a cached buffer the most recently used.
+  void MoveToHead(TBuffer& buffer) {
+    if (head_ == &buffer) return;
+    Unlink(buffer);
+    LinkAtHead(buffer);
+  }
+
+  void Pin(TBuffer& buffer) {
+    if (buffer.pin_count_++ == 0 && !buffer.dirty_) ++busy_count_;
+  }
+
+  // Drops one pin (never below 0). A detached buffer is freed with its last pin.
+  void Unpin(TBuffer& buffer) {
+    if (buffer.pin_count_ == 0) return;
+    if (--buffer.pin_count_ != 0) return;
+    if (buffer.cache_state_ == TBuffer::CacheState::csDetached) [[unlikely]] {
+      FreeDetached(buffer);
+    } else if (!buffer.dirty_) {
+      --busy_count_;
+    }
+  }
+
+  // Takes `buffer` into the cache as block `block`, at the head of the recency list, keeping its
+  // dirty mark and pins. REQUIRES: the buffer is in no cache; block != 0 and not cached.
+  TBuffer& Insert(std::unique_ptr<TBuffer> buffer, uint32_t block);
+
+  // The buffer nearest the tail that is neither dirty nor pinned, or null.
+  TBuffer* FindVictim() const;
+
+  // Gives a cached buffer a new block number and makes it the most recently used.
+  // REQUIRES: `block` != 0 and not cached.
+  void Renumber(TBuffer& buffer, uint32_t block);
+
+  // Removes a cached, unpinned buffer and frees it, dirty or not. REQUIRES: unpinned.
+  void Free(TBuffer& buffer);
+
+  // Frees every buffer unwritten; pinned ones are detached instead (see the top of the file).
+  void DiscardAll();
+
+  // The dirty buffers, in block-number order.
+  std::vector<TBuffer*> DirtyBuffers() const;
+
+  // Clears the dirty mark of a buffer whose disk image has been written.
+  void MarkWritten(TBuffer& buffer) { buffer.ClearDirty(); }
+
+  // The block numbers from the most to the least recently used (for checks and tests).
+  std::vector<uint32_t> RecencyOrder() const;
+
+ private:
+  friend class TBuffer;
+
+  // Called by TBuffer when its dirty mark changes while it is cached.
+  void BufferDirtied(TBuffer& buffer);
+  void BufferCleaned(TBuffer& buffer);
+
+  void Unlink(TBuffer& buffer) {
+    if (buffer.newer_ != nullptr) {
+      buffer.newer_->older_ = buffer.older_;
+    } else {
+      head_ = buffer.older_;
+    }
+    if (buffer.older_ != nullptr) {
+      buffer.older_->newer_ = buffer.newer_;
+    } else {
+      tail_ = buffer.newer_;
+    }
+    buffer.newer_ = buffer.older_ = nullptr;
+  }
+  void LinkAtHead(TBuffer& buffer) {
+    buffer.newer_ = nullptr;
+    buffer.older_ = head_;
+    if (head_ != nullptr) {
+      head_->newer_ = &buffer;
+    } else {
+      tail_ = &buffer;
+    }
+    head_ = &buffer;
+  }
+  void UnlinkDirty(TBuffer& buffer);
+  // Takes a buffer out of every list and the index and returns its owner.
+  std::unique_ptr<TBuffer> Extract(TBuffer& buffer);
+  void FreeDetached(TBuffer& buffer);
+
+  BlockIndex index_;
+  std::vector<std::unique_ptr<TBuffer>> buffers_;   // buffer->slot_ is its place here
+  std::vector<std::unique_ptr<TBuffer>> detached_;  // likewise
+  TBuffer* head_ = nullptr;
+  TBuffer* tail_ = nullptr;
+  TBuffer* dirty_head_ = nullptr;
+  size_t dirty_count_ = 0;
+  size_t busy_count_ = 0;  // cached buffers that are dirty or pinned
+};
+
+}  // namespace veltra
