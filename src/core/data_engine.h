@@ -28,6 +28,7 @@
 #include "core/engine_settings.h"
 #include "core/format_settings.h"
 #include "core/locale_list.h"
+#include "core/os_error.h"
 #include "core/storage_limits.h"
 #include "core/table_version.h"
 #include "crypto/md5.h"
@@ -166,6 +167,12 @@ class TDataEngine {
   TErrorContext& ErrorContext() const { return ProcessErrorContext(); }
   [[noreturn]] void RaiseEngineError(TEngineCode code,
                                      const EngineErrorContext& context = {}) const;
+  // The engine code of the calling thread's errno, left pending for its next raise.
+  static TEngineCode MapLastOsError() { return veltra::MapLastOsError(); }
+  // The engine code of an exception (kErrUnknownOsError for one that is no engine error).
+  static TEngineCode CodeOfError(const std::exception& error) { return veltra::CodeOfError(error); }
+  // The message text of `code` filled from the error context as it stands.
+  std::string MessageOfCode(TEngineCode code) const { return ErrorContext().MessageOfCode(code); }
 
   // ---- Files ------------------------------------------------------------------------------------
   // The registries of open physical files and of memory files.

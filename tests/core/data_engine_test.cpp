@@ -198,6 +198,18 @@ TEST(DataEngine, SessionListFreesOneOrAllNewestFirst) {
   EXPECT_EQ(engine.EngineSessionCount(), 0u);
 }
 
+TEST(DataEngine, RaisesThroughItsErrorContext) {
+  TDataEngine engine;
+  try {
+    engine.RaiseEngineError(kErrTableNotFound, {.table = "LOTTO"});
+    FAIL() << "no error";
+  } catch (const EVELTRAEngineError& error) {
+    EXPECT_EQ(TDataEngine::CodeOfError(error), kErrTableNotFound);
+    EXPECT_EQ(error.ContextTable(), "LOTTO");
+  }
+  EXPECT_EQ(engine.MessageOfCode(kErrTableNotFound), "Table or backup file 'LOTTO' does not exist");
+}
+
 TEST(DataEngine, RandomStaysBelowItsBound) {
   TDataEngine engine;
   engine.Start({});
