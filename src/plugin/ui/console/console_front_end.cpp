@@ -3,6 +3,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "plugin/error_box.h"
 #include "plugin/polish_texts.h"
@@ -24,9 +25,11 @@ class ConsoleView final : public DialogView {
   void SetStatus(std::string_view text) override {
     out_ << "== status: " << Utf8FromWindows1250(text) << '\n' << std::flush;
   }
+  // Setting the text the editor already holds is no change and is not shown again.
   void SetEditorText(std::string_view text) override {
+    std::vector<std::string> before = editor_.Lines();
     editor_.SetText(text);
-    ShowEditor();
+    if (editor_.Lines() != before) ShowEditor();
   }
   std::string EditorText() const override { return editor_.Text(); }
   void AddEditorLine(std::string_view line) override {

@@ -1,7 +1,7 @@
 // The headless front end: the dialog on a terminal or a pipe, driven by commands.
 //
 // Every change of the status, the editor or "Wykonaj" is written to the output as it happens, in
-// UTF-8, one record per line:
+// UTF-8, one record per line (setting the editor to the text it holds already is no change):
 //
 //   == status: <text>
 //   == editor:            followed by the editor's lines, each as "| <line>", then
