@@ -38,20 +38,27 @@ TEST(LibraryExports, OnlyDoUpdateIsExported) {
   EXPECT_THAT(DefinedDynamicSymbols(ALLSQL_TEST_LIBRARY), ::testing::ElementsAre("DoUpdate"));
 }
 
-TEST(LibraryExports, DoUpdateRunsTheConsoleDialogThroughDlopen) {
+// Loads the library in a child with `environment` applied (a null value unsets) and its standard
+// input at end, calls DoUpdate twice and returns what the child wrote; each dialog shows its
+// summary and closes as the input ends.
+std::string TwoCallsThroughDlopen(
+    const std::vector<std::pair<const char*, const char*>>& environment, int& exit_status) {
   veltra::testing::TempDir dir;
-  // The child loads the library and calls DoUpdate with its standard input at end: the dialog
-  // shows its summary and closes as the input ends.
   int read_end[2];
-  ASSERT_EQ(pipe(read_end), 0);
+  EXPECT_EQ(pipe(read_end), 0);
   pid_t pid = fork();
-  ASSERT_GE(pid, 0);
   if (pid == 0) {
     dup2(read_end[1], STDOUT_FILENO);
     close(read_end[0]);
     int null_input = open("/dev/null", O_RDONLY);
     dup2(null_input, STDIN_FILENO);
-    setenv("ALLSQL_UI", "console", 1);
+    for (const auto& [name, value] : environment) {
+      if (value == nullptr) {
+        unsetenv(name);
+      } else {
+        setenv(name, value, 1);
+      }
+    }
     void* handle = dlopen(ALLSQL_TEST_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) _exit(3);
     auto do_update = reinterpret_cast<AllsqlDoUpdateFunction>(dlsym(handle, "DoUpdate"));
@@ -74,16 +81,34 @@ TEST(LibraryExports, DoUpdateRunsTheConsoleDialogThroughDlopen) {
   while ((n = read(read_end[0], buffer, sizeof buffer)) > 0) output.append(buffer, size_t(n));
   close(read_end[0]);
   int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_THAT(output,
-              ::testing::HasSubstr("|       DAILY KENO CANADA następne po dniu 30-12-1899\n"));
-  EXPECT_THAT(output, ::testing::HasSubstr("== editor + Wciśnij przycisk POBIERZ\n"));
-  // Two dialogs, each closed by the end of the input.
-  size_t first = output.find("== dialog closed");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_NE(output.find("== dialog closed", first + 1), std::string::npos);
+  EXPECT_EQ(waitpid(pid, &status, 0), pid);
+  exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return output;
+}
+
+TEST(LibraryExports, DoUpdateRunsTheConsoleDialogThroughDlopen) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> environment;
+  };
+  const Case cases[] = {
+      {"asked for", {{"ALLSQL_UI", "console"}}},
+      {"no display", {{"ALLSQL_UI", nullptr}, {"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", nullptr}}},
+      {"display that cannot be opened",
+       {{"ALLSQL_UI", nullptr}, {"DISPLAY", ":65000"}, {"WAYLAND_DISPLAY", nullptr}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int status = -1;
+    std::string output = TwoCallsThroughDlopen(c.environment, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_THAT(output,
+                ::testing::HasSubstr("|       DAILY KENO CANADA następne po dniu 30-12-1899\n"));
+    EXPECT_THAT(output, ::testing::HasSubstr("== editor + Wciśnij przycisk POBIERZ\n"));
+    size_t first = output.find("== dialog closed");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(output.find("== dialog closed", first + 1), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -65,8 +65,9 @@ class GtkView final : public DialogView {
   }
   void AddEditorLine(std::string_view line) override {
     GtkTextBuffer* buffer = GTK_TEXT_BUFFER(buffer_);
-    std::string utf8 = ToGtk(Joined(SplitLines(line)));
-    if (gtk_text_buffer_get_char_count(buffer) > 0) utf8.insert(0, "\n");
+    std::string utf8;
+    if (gtk_text_buffer_get_char_count(buffer) > 0) utf8 += '\n';
+    utf8 += ToGtk(Joined(SplitLines(line)));
     GtkTextIter end;
     gtk_text_buffer_get_end_iter(buffer, &end);
     gtk_source_buffer_begin_not_undoable_action(buffer_);
