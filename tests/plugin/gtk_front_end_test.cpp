@@ -166,7 +166,7 @@ TEST(GtkFrontEnd, DialogDownloadsShowsTheScriptAndCloses) {
       },
       [&] { gtk_button_clicked(GTK_BUTTON(FindByName(window, ui::gtk::kCloseButtonName))); },
   });
-  steps.Start(400);
+  steps.Start(600);
   front_end->RunModal(form);
 
   EXPECT_EQ(status_after_download, "GOTOWE można wprowadzić losowania do bazy");
