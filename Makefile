@@ -49,12 +49,12 @@ bench: release
 	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; \
 	done
 
+# The update dialog end to end, without a display: the stand-in results service on loopback, a
+# fresh database directory, and allsql-host driving the console dialog through Pobierz, Wykonaj,
+# Pobierz again and Zamknij. Until the engine's query component exists, the plug-in library it
+# loads is the one built on the in-memory query double (tests/plugin/liballsql.so).
 demo: release
-	@echo "allsql demo: the update plug-in is not built yet."
-	@echo "Once it is, 'make demo' starts the stand-in results service on loopback, loads"
-	@echo "liballsql.so through tools/allsql-host with a fresh database directory, and runs the"
-	@echo "update dialog: the sixteen state queries, the download and the script execution."
-	@echo "Today it builds the engine's foundation libraries (platform, crypto, core)."
+	bash tools/allsql-host/demo.sh $(RELEASE_DIR)
 
 check-layers:
 	bash scripts/check_layers.sh
