@@ -5,62 +5,6 @@
 
 namespace veltra {
 
-namespace {
-
-constexpr unsigned kInitialIndexBits = 4;  // 16 slots
-
-}  // namespace
-
-BlockIndex::BlockIndex()
-    : slots_(size_t{1} << kInitialIndexBits),
-      mask_((size_t{1} << kInitialIndexBits) - 1),
-      shift_(32 - kInitialIndexBits) {}
-
-void BlockIndex::Insert(uint32_t block, TBuffer* buffer) {
-  if ((count_ + 1) * 2 > slots_.size()) Grow();
-  size_t slot = Home(block);
-  while (slots_[slot].block != 0) slot = (slot + 1) & mask_;
-  slots_[slot] = Slot{block, buffer};
-  ++count_;
-}
-
-void BlockIndex::Erase(uint32_t block) {
-  size_t hole = Home(block);
-  while (slots_[hole].block != block) {
-    if (slots_[hole].block == 0) return;
-    hole = (hole + 1) & mask_;
-  }
-  // Backward shift: move up every later entry of the probe run that may stand in the hole, so
-  // that no lookup meets an empty slot before its entry.
-  for (size_t next = (hole + 1) & mask_; slots_[next].block != 0; next = (next + 1) & mask_) {
-    const size_t home = Home(slots_[next].block);
-    if (((next - home) & mask_) >= ((next - hole) & mask_)) {
-      slots_[hole] = slots_[next];
-      hole = next;
-    }
-  }
-  slots_[hole] = Slot{};
-  --count_;
-}
-
-void BlockIndex::Clear() {
-  std::fill(slots_.begin(), slots_.end(), Slot{});
-  count_ = 0;
-}
-
-void BlockIndex::Grow() {
-  std::vector<Slot> old = std::move(slots_);
-  slots_.assign(old.size() * 2, Slot{});
-  mask_ = slots_.size() - 1;
-  --shift_;
-  for (const Slot& entry : old) {
-    if (entry.block == 0) continue;
-    size_t slot = Home(entry.block);
-    while (slots_[slot].block != 0) slot = (slot + 1) & mask_;
-    slots_[slot] = entry;
-  }
-}
-
 TBuffer& BlockCache::Insert(std::unique_ptr<TBuffer> buffer, uint32_t block) {
   TBuffer& cached = *buffer;
   cached.block_number_ = block;
@@ -68,7 +12,7 @@ TBuffer& BlockCache::Insert(std::unique_ptr<TBuffer> buffer, uint32_t block) {
   cached.cache_state_ = TBuffer::CacheState::csCached;
   cached.slot_ = static_cast<uint32_t>(buffers_.size());
   buffers_.push_back(std::move(buffer));
-  index_.Insert(block, &cached);
+  index_.Insert(cached);
   LinkAtHead(cached);
   if (cached.dirty_) {
     cached.dirty_ = false;  // so that the list and the count take it in
@@ -88,16 +32,10 @@ TBuffer* BlockCache::FindVictim() const {
   return nullptr;
 }
 
-void BlockCache::Renumber(TBuffer& buffer, uint32_t block) {
-  index_.Erase(buffer.block_number_);
-  buffer.block_number_ = block;
-  index_.Insert(block, &buffer);
-  MoveToHead(buffer);
-}
-
 void BlockCache::Free(TBuffer& buffer) { Extract(buffer).reset(); }
 
 void BlockCache::DiscardAll() {
+  index_.Clear();
   for (auto& owned : buffers_) {
     TBuffer& buffer = *owned;
     buffer.newer_ = buffer.older_ = buffer.dirty_prev_ = buffer.dirty_next_ = nullptr;
@@ -112,7 +50,6 @@ void BlockCache::DiscardAll() {
     detached_.push_back(std::move(owned));
   }
   buffers_.clear();
-  index_.Clear();
   head_ = tail_ = dirty_head_ = nullptr;
   dirty_count_ = 0;
   busy_count_ = 0;
@@ -168,7 +105,7 @@ std::unique_ptr<TBuffer> BlockCache::Extract(TBuffer& buffer) {
   if (buffer.dirty_ || buffer.pin_count_ > 0) --busy_count_;
   if (buffer.dirty_) UnlinkDirty(buffer);
   Unlink(buffer);
-  index_.Erase(buffer.block_number_);
+  index_.Erase(buffer);
   const uint32_t slot = buffer.slot_;
   std::unique_ptr<TBuffer> owned = std::move(buffers_[slot]);
   if (slot + 1 != buffers_.size()) {

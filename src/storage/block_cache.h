@@ -1,8 +1,8 @@
 // The bookkeeping of a buffered file's cache: which buffers exist, which block each holds, how
 // recently each was used, and which are dirty.
 //
-// - A hash index from block number to buffer answers a lookup in constant time, however far the
-//   cache has grown (inside a transaction every changed block stays cached).
+// - A hash index from block number to buffer (block_index.h) answers a lookup in constant time,
+//   however far the cache has grown (inside a transaction every changed block stays cached).
 // - An intrusive recency list runs from the most recently used buffer (the head) to the least
 //   recently used one (the tail); replacement takes its victims from the tail.
 // - An intrusive list of the dirty buffers lets a write-back collect them without visiting the
@@ -23,50 +23,10 @@
 #include <memory>
 #include <vector>
 
+#include "storage/block_index.h"
 #include "storage/buffer.h"
 
 namespace veltra {
-
-// Block number → buffer, by open addressing with linear probing over a power-of-two table kept
-// at most half full. Block number 0 marks an empty slot (no block has that number).
-class BlockIndex {
- public:
-  BlockIndex();
-
-  size_t Count() const { return count_; }
-
-  // The buffer of `block`, or null.
-  TBuffer* Find(uint32_t block) const {
-    for (size_t slot = Home(block);; slot = (slot + 1) & mask_) {
-      const Slot& entry = slots_[slot];
-      if (entry.block == block) return entry.buffer;
-      if (entry.block == 0) return nullptr;
-    }
-  }
-
-  // REQUIRES: block != 0 and not present.
-  void Insert(uint32_t block, TBuffer* buffer);
-  // Removes `block` if present.
-  void Erase(uint32_t block);
-  void Clear();
-
- private:
-  struct Slot {
-    uint32_t block = 0;
-    TBuffer* buffer = nullptr;
-  };
-
-  size_t Home(uint32_t block) const {
-    // Fibonacci hashing: consecutive block numbers land far apart.
-    return static_cast<uint32_t>(block * 0x9E3779B9u) >> shift_;
-  }
-  void Grow();
-
-  std::vector<Slot> slots_;
-  size_t mask_ = 0;
-  unsigned shift_ = 0;
-  size_t count_ = 0;
-};
 
 class BlockCache {
  public:
@@ -115,7 +75,19 @@ class BlockCache {
 
   // Gives a cached buffer a new block number and makes it the most recently used.
   // REQUIRES: `block` != 0 and not cached.
-  void Renumber(TBuffer& buffer, uint32_t block);
+  void Renumber(TBuffer& buffer, uint32_t block) {
+    index_.Erase(buffer);
+    buffer.block_number_ = block;
+    index_.Insert(buffer);
+    MoveToHead(buffer);
+  }
+
+  // The tail buffer when it can be replaced, else FindVictim's answer: the usual case in a scan
+  // costs one test.
+  TBuffer* TakeVictim() const {
+    if (tail_ != nullptr && !tail_->dirty_ && tail_->pin_count_ == 0) return tail_;
+    return FindVictim();
+  }
 
   // Removes a cached, unpinned buffer and frees it, dirty or not. REQUIRES: unpinned.
   void Free(TBuffer& buffer);

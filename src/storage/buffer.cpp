@@ -8,7 +8,11 @@
 namespace veltra {
 
 TBuffer::TBuffer(TBufferedFile& owner, uint32_t data_size)
-    : owner_(&owner), data_(std::make_unique<std::byte[]>(data_size)), data_size_(data_size) {}
+    : data_(std::make_unique<std::byte[]>(data_size)), data_size_(data_size), owner_(&owner) {}
+
+TBuffer::TBuffer(TBufferedFile& owner, uint32_t data_size, PlainImage) : TBuffer(owner, data_size) {
+  plain_image_ = true;
+}
 
 TBuffer::~TBuffer() = default;
 
@@ -48,11 +52,6 @@ void TBuffer::GetData(std::span<std::byte> out) const {
 
 void TBuffer::Initialise(PageKind page_kind) {
   InitialiseData(page_kind);
-  ClearDirty();
-}
-
-void TBuffer::LoadFromDiskImage(std::span<const std::byte> image) {
-  DecodeDiskImage(image);
   ClearDirty();
 }
 

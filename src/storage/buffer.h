@@ -14,20 +14,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 
 namespace veltra {
 
 class BlockCache;
+class BlockIndex;
 class TBufferedFile;
+
+// The index node that holds a buffer (block_index.h).
+struct BlockIndexNode {};
 
 // The page kind an index page is initialised with (the index file's page types); buffers of the
 // other file kinds ignore it.
 using PageKind = uint8_t;
 inline constexpr PageKind kNoPageKind = 0;
 
-class TBuffer {
+class alignas(64) TBuffer {
  public:
   // A clean, unpinned buffer of `data_size` zero bytes with block number 0 (none yet).
   TBuffer(TBufferedFile& owner, uint32_t data_size);
@@ -65,7 +70,15 @@ class TBuffer {
 
   // Turns the bytes read from the file into the in-memory form and clears the dirty mark.
   // REQUIRES: image.size() is the file's block size.
-  void LoadFromDiskImage(std::span<const std::byte> image);
+  void LoadFromDiskImage(std::span<const std::byte> image) {
+    if (plain_image_ && image.size() >= data_size_) [[likely]] {
+      std::memcpy(data_.get(), image.data(), data_size_);
+      if (dirty_) ClearDirty();
+    } else {
+      DecodeDiskImage(image);
+      ClearDirty();
+    }
+  }
 
   // Turns the in-memory form into the bytes to write. The dirty mark stays: the write-back clears
   // it once the bytes have reached the file, so a failed write leaves the change marked.
@@ -86,26 +99,33 @@ class TBuffer {
   virtual void AssignData(const TBuffer& other);
   virtual bool EqualsBuffer(const TBuffer& other) const;
 
+  // For a kind whose disk image is its data: loading is then a plain copy.
+  struct PlainImage {};
+  TBuffer(TBufferedFile& owner, uint32_t data_size, PlainImage);
+
  private:
   friend class BlockCache;
+  friend class BlockIndex;
 
   // Where the buffer stands with respect to a cache.
   enum class CacheState : uint8_t { csLoose, csCached, csDetached };
 
   void ClearDirty();
 
-  TBufferedFile* owner_;
+  // What every block access touches comes first, within the first cache line.
   std::unique_ptr<std::byte[]> data_;
-  uint32_t data_size_;
+  TBuffer* newer_ = nullptr;  // recency list, towards the head
+  TBuffer* older_ = nullptr;  // recency list, towards the tail
+  BlockIndexNode* index_node_ = nullptr;
   uint32_t block_number_ = 0;
   uint32_t pin_count_ = 0;
   bool dirty_ = false;
+  bool plain_image_ = false;
+  CacheState cache_state_ = CacheState::csLoose;  // kept by the cache, as the fields below
 
-  // Kept by the cache: its lists, the owning slot, and the state.
-  CacheState cache_state_ = CacheState::csLoose;
+  uint32_t data_size_;
+  TBufferedFile* owner_;
   BlockCache* cache_ = nullptr;
-  TBuffer* newer_ = nullptr;  // recency list, towards the head
-  TBuffer* older_ = nullptr;  // recency list, towards the tail
   TBuffer* dirty_prev_ = nullptr;
   TBuffer* dirty_next_ = nullptr;
   uint32_t slot_ = 0;  // index in the cache's owning array
@@ -114,7 +134,7 @@ class TBuffer {
 // A buffer whose disk image is its data.
 class PlainBuffer final : public TBuffer {
  public:
-  using TBuffer::TBuffer;
+  PlainBuffer(TBufferedFile& owner, uint32_t data_size) : TBuffer(owner, data_size, PlainImage{}) {}
 };
 
 }  // namespace veltra

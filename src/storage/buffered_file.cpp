@@ -171,12 +171,19 @@ void TBufferedFile::PlaceBlock(uint32_t block, std::span<const std::byte> image)
     cache_.MoveToHead(*cached);
     return;
   }
+  if (cache_.Count() >= capacity_) {
+    if (TBuffer* victim = cache_.TakeVictim()) {
+      cache_.Renumber(*victim, block);
+      victim->LoadFromDiskImage(image);
+      return;
+    }
+  }
   ObtainFreeBuffer(block).LoadFromDiskImage(image);
 }
 
 TBuffer& TBufferedFile::ObtainFreeBuffer(uint32_t block) {
   if (cache_.Count() < capacity_) return cache_.Insert(NewBuffer(), block);
-  TBuffer* victim = cache_.FindVictim();
+  TBuffer* victim = cache_.TakeVictim();
   if (victim == nullptr && !owner_.InTransaction()) {
     (void)WriteBack(true);
     victim = cache_.FindVictim();

@@ -27,7 +27,8 @@ class TableFlushFile {
   virtual bool HeaderChanged() const = 0;
   // Raises the header's change counter in memory and marks the header changed.
   virtual void MarkHeaderChanged() = 0;
-  // Writes the header (raising its change counter and stamping the update time).
+  // Writes the header (raising its change counter and stamping the update time) and clears the
+  // changed mark.
   virtual void WriteHeader() = 0;
   // The data file's field definitions; the other files have none.
   virtual bool DefinitionsChanged() const { return false; }

@@ -1,4 +1,4 @@
-// The cache's bookkeeping: the block index against a reference map, replacement victims, the
+// The cache's bookkeeping: lookups against a reference map, replacement victims, the
 // dirty list and its order, and buffers that outlive a discard while pinned.
 #include "storage/block_cache.h"
 
@@ -19,35 +19,6 @@ namespace {
 using testing::FakeOwner;
 using testing::MemoryStorage;
 
-TEST(BlockIndex, AgreesWithAReferenceMapThroughInsertsErasesAndGrowth) {
-  BlockIndex index;
-  std::map<uint32_t, TBuffer*> reference;
-  std::vector<std::unique_ptr<int>> tokens;  // distinct addresses to store
-  std::mt19937 random(7);
-  for (int step = 0; step < 20000; ++step) {
-    // Few distinct keys, many collisions: long probe runs that erasure must keep intact.
-    const uint32_t block = 1 + random() % 600;
-    if (random() % 3 != 0 && !reference.contains(block)) {
-      tokens.push_back(std::make_unique<int>(step));
-      auto* buffer = reinterpret_cast<TBuffer*>(tokens.back().get());
-      index.Insert(block, buffer);
-      reference[block] = buffer;
-    } else {
-      index.Erase(block);
-      reference.erase(block);
-    }
-    ASSERT_EQ(index.Count(), reference.size());
-    if (step % 97 == 0) {
-      for (uint32_t probe = 1; probe <= 600; ++probe) {
-        auto found = reference.find(probe);
-        ASSERT_EQ(index.Find(probe), found == reference.end() ? nullptr : found->second)
-            << "block " << probe << " at step " << step;
-      }
-    }
-  }
-  EXPECT_EQ(index.Find(0), nullptr);
-}
-
 class BlockCacheTest : public ::testing::Test {
  protected:
   // Blocks 1..count, inserted in order, so block 1 ends at the tail.
@@ -64,6 +35,53 @@ class BlockCacheTest : public ::testing::Test {
   BlockCache cache_;
   std::vector<TBuffer*> buffers_;
 };
+
+// Random adds, frees, renumberings and discards over blocks from a few hundred groups of sixteen
+// scattered over the whole range of block numbers, so that the index's nodes fill and empty and
+// its hash table sees collisions, long probe runs and removals inside them; every lookup agrees
+// with a reference map.
+TEST_F(BlockCacheTest, LookupsAgreeWithAReferenceMapThroughAddsFreesRenumberingsAndDiscards) {
+  std::mt19937 random(7);
+  std::vector<uint32_t> groups(300);
+  for (uint32_t& group : groups) group = static_cast<uint32_t>(random() % (1u << 28));
+  auto random_block = [&] {
+    const uint32_t block = groups[random() % groups.size()] * 16 + random() % 16;
+    return block == 0 ? 1 : block;
+  };
+  std::map<uint32_t, TBuffer*> reference;
+  for (int step = 0; step < 30000; ++step) {
+    const uint32_t block = random_block();
+    auto found = reference.find(block);
+    const unsigned action = random() % 8;
+    if (found == reference.end() && action < 5) {
+      reference[block] = &cache_.Insert(std::make_unique<PlainBuffer>(file_, 8), block);
+    } else if (found != reference.end() && action < 6) {
+      cache_.Free(*found->second);
+      reference.erase(found);
+    } else if (found != reference.end() && action < 7) {
+      const uint32_t target = random_block();
+      if (!reference.contains(target)) {
+        cache_.Renumber(*found->second, target);
+        reference[target] = found->second;
+        reference.erase(found);
+      }
+    } else if (step % 5000 == 0) {
+      cache_.DiscardAll();
+      reference.clear();
+    }
+    ASSERT_EQ(cache_.Count(), reference.size());
+    if (step % 97 == 0) {
+      for (uint32_t group : groups) {
+        for (uint32_t probe = group * 16; probe < group * 16 + 16; ++probe) {
+          auto expected = reference.find(probe);
+          ASSERT_EQ(cache_.Find(probe), expected == reference.end() ? nullptr : expected->second)
+              << "block " << probe << " at step " << step;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(cache_.Find(0), nullptr);
+}
 
 TEST_F(BlockCacheTest, VictimIsTheBufferNearestTheTailThatIsNeitherDirtyNorPinned) {
   struct Case {
