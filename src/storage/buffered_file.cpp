@@ -45,6 +45,9 @@ void TBufferedFile::Configure(const BlockFileLayout& layout) {
   if (layout.block_size <= kind_.block_header_size || layout.block_size > kMaxBlockSize) {
     RaiseEngineError(kErrHeaderCorrupt, owner_.ErrorContext());
   }
+  cache_.DiscardAll();
+  last_block_number_ = 0;
+  header_changed_ = false;
   block_size_ = layout.block_size;
   buffer_data_size_ = layout.block_size - kind_.block_header_size;
   first_block_offset_ = layout.first_block_offset;

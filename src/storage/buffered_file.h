@@ -136,9 +136,10 @@ class TBufferedFile {
   TBufferedFile(const TBufferedFile&) = delete;
   TBufferedFile& operator=(const TBufferedFile&) = delete;
 
-  // Takes the geometry and limits of the file just opened and resets the cache (Reset). A block
-  // size that leaves no buffer data, or one above kMaxBlockSize, is a damaged header:
-  // kErrHeaderCorrupt, and nothing changes.
+  // Takes the geometry and limits of the file just opened: every buffer of an earlier opening is
+  // discarded, the block counter starts at 0 and the cache is reset (Reset). A block size that
+  // leaves no buffer data, or one above kMaxBlockSize, is a damaged header: kErrHeaderCorrupt,
+  // and nothing changes.
   void Configure(const BlockFileLayout& layout);
 
   // Clears the statistics and recomputes the cache size, the capacity and the read-ahead limit.

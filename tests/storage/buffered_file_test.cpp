@@ -517,6 +517,16 @@ TEST_F(BufferedFileTest, ABlockSizeWithoutRoomForDataIsADamagedHeader) {
   }
 }
 
+TEST_F(BufferedFileTest, ConfiguringAReopenedFileStartsFromAnEmptyCache) {
+  Open(4, 4);
+  Change(2, std::byte{1});
+  { BufferPin pin = Get(3); }
+  file_->Configure(SmallLayout(kBlockSize * 2, 4, kHeader));
+  EXPECT_EQ(file_->BufferCount(), 0u);
+  EXPECT_EQ(file_->LastBlockNumber(), 0u);
+  EXPECT_EQ(file_->BufferDataSize(), kBlockSize * 2);
+}
+
 TEST(CacheSize, FollowsTheBudgetTheCountAndTheKindsCharge) {
   struct Case {
     const FileKindParameters& kind;
