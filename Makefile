@@ -4,7 +4,7 @@
 DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   libicu-dev zlib1g-dev libssl-dev libcpp-httplib-dev \
-  libcurl4-openssl-dev libgtk-3-dev libgtksourceview-4-dev xvfb xauth
+  libcurl4-openssl-dev libgtk-3-dev libgtksourceview-4-dev xvfb xauth libsqlite3-dev
 
 DEBUG_DIR   := build/debug
 RELEASE_DIR := build/release
