@@ -413,6 +413,34 @@ bool TextConvertsTo(std::string_view text, TDataType type, uint8_t scale) {
   return TextToValue(text, target, scratch);
 }
 
+bool IsValidFieldValueText(std::string_view text, TDataType type, uint8_t scale) {
+  if (text.empty()) return true;
+  auto is_word = [&](std::string_view word) {
+    if (text.size() != word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+      const char c = text[i];
+      const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+      if (upper != word[i]) return false;
+    }
+    return true;
+  };
+  switch (type) {
+    case TDataType::dtDate:
+      return is_word("CURRENT_DATE") || TextToDate(text).has_value();
+    case TDataType::dtTime:
+      return is_word("CURRENT_TIME") || TextToTime(text).has_value();
+    case TDataType::dtTimestamp:
+      return is_word("CURRENT_TIMESTAMP") || is_word("CURRENT_DATE") || is_word("CURRENT_TIME") ||
+             TextToTimestamp(text).has_value();
+    case TDataType::dtBlob:
+      return false;
+    case TDataType::dtUnknown:
+      return false;
+    default:
+      return TextConvertsTo(text, type, scale);
+  }
+}
+
 std::optional<std::string> ValueToText(const TValueDesc& source, const uint8_t* source_bytes) {
   const uint32_t width = ValueWidth(source);
   if (source.type == TDataType::dtString || IsByteLike(source.type) ||

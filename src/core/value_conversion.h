@@ -62,6 +62,13 @@ bool TextToValue(std::string_view text, const TValueDesc& target, uint8_t* targe
 // strings, bytes, varbytes and BLOBs.
 bool TextConvertsTo(std::string_view text, TDataType type, uint8_t scale = 0);
 
+// Whether `text` may stand as a field's default, minimum or maximum value: the empty text
+// always; for a date a date text or "CURRENT_DATE", for a time a time text or "CURRENT_TIME",
+// for a timestamp a timestamp, date or time text or one of "CURRENT_TIMESTAMP", "CURRENT_DATE"
+// and "CURRENT_TIME" (words in any case); Booleans and numbers must convert; strings, bytes and
+// varbytes take any text; a BLOB field takes none but the empty text.
+bool IsValidFieldValueText(std::string_view text, TDataType type, uint8_t scale = 0);
+
 // The text of a value (as ConvertValue to a string of unbounded size); nullopt when the value has
 // no text form. Allocates the result.
 std::optional<std::string> ValueToText(const TValueDesc& source, const uint8_t* source_bytes);

@@ -235,5 +235,58 @@ TEST(ValueConversion, FailuresOutsideTheEngineRaiseTheTextOfTheType) {
   EXPECT_EQ(LoadDate(scratch), EncodeDate(2024, 1, 1).value());
 }
 
+TEST(ValueConversion, FieldValueTextsFollowTheFieldType) {
+  struct Case {
+    const char* text;
+    TDataType type;
+    bool valid;
+  } const cases[] = {
+      {"", TDataType::dtBlob, true},
+      {"x", TDataType::dtBlob, false},
+      {"current_date", TDataType::dtDate, true},
+      {"CURRENT_TIME", TDataType::dtDate, false},
+      {"2024-02-31", TDataType::dtDate, false},
+      {"Current_Time", TDataType::dtTime, true},
+      {"12:00 PM", TDataType::dtTime, true},
+      {"CURRENT_DATE", TDataType::dtTimestamp, true},
+      {"CURRENT_TIME", TDataType::dtTimestamp, true},
+      {"CURRENT_TIMESTAMP", TDataType::dtTimestamp, true},
+      {"10:00", TDataType::dtTimestamp, true},
+      {"CURRENT_TIMESTAMP", TDataType::dtDate, false},
+      {"anything", TDataType::dtString, true},
+      {"anything", TDataType::dtVarBytes, true},
+      {"12.5", TDataType::dtBcd, true},
+      {"12.5", TDataType::dtInteger, false},
+      {"False", TDataType::dtBoolean, true},
+      {"70000", TDataType::dtSmallInt, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsValidFieldValueText(c.text, c.type, 2), c.valid) << c.text;
+  }
+}
+
+// Any bytes in any source type convert to any target type without undefined behaviour, and a
+// failure leaves the NULL form (checked inside Convert).
+TEST(ValueConversion, ArbitraryStoredBytesConvertSafely) {
+  const TDataType types[] = {TDataType::dtString,   TDataType::dtDate,      TDataType::dtBlob,
+                             TDataType::dtBoolean,  TDataType::dtSmallInt,  TDataType::dtInteger,
+                             TDataType::dtFloat,    TDataType::dtBcd,       TDataType::dtBytes,
+                             TDataType::dtTime,     TDataType::dtTimestamp, TDataType::dtWord,
+                             TDataType::dtVarBytes, TDataType::dtLargeInt};
+  uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245 + 12345;
+    return static_cast<uint8_t>(state >> 16);
+  };
+  for (int round = 0; round < 40; ++round) {
+    for (TDataType from : types) {
+      Value source{Desc(from, 40, next() % 70), Bytes(40)};
+      for (uint8_t& byte : source.bytes) byte = next();
+      if (round % 2 == 0 && from == TDataType::dtBcd) source.bytes[0] %= 65;
+      for (TDataType to : types) Convert(source, Desc(to, 1 + next() % 40, next() % 64));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace veltra
