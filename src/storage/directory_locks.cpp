@@ -214,13 +214,14 @@ void TDataDirectoryLocks::LoadRegistry() {
 }
 
 void TDataDirectoryLocks::SeedEmptyFile() {
+  // Listed before the guard is entered: the registry's lock comes before any file's guard.
+  const std::vector<std::string> names = ListTableFiles();
   ScopedEngineFileGuard guard(*file_);
   TRegistryHead head;
   if (ReadRegistryHead(*file_, head)) {
     ReadTableList();  // another opener seeded it while this one waited
     return;
   }
-  const std::vector<std::string> names = ListTableFiles();
   head_seen_ =
       AppendRegistryEntries(*file_, TRegistryHead{.counter = 0}, kFirstLockFileCounter, names);
   head_known_ = true;
