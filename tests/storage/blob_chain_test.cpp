@@ -208,6 +208,27 @@ TEST_F(BlobChainTest, FreeingGivesEveryBlockTheNewRevisionAndFreesInChainOrder) 
   EXPECT_EQ(FreeChain(), (std::vector<uint32_t>{1}));
 }
 
+TEST_F(BlobChainTest, AChangeSeenWhileReadingABlockIsAnsweredWithRetry) {
+  const std::function<TChainStatus(TBlobFile&)> operations[] = {
+      [](TBlobFile& file) { return LoadBlobChain(file, 1, 7).status; },
+      [](TBlobFile& file) { return FreeBlobChain(file, 1, 8); },
+      [](TBlobFile& file) { return WriteBlobChain(file, 1, 8, ValueBytes(kArea)).status; },
+      [](TBlobFile& file) { return WriteBlobChain(file, 0, 8, ValueBytes(kArea)).status; },
+  };
+  int index = 0;
+  for (const auto& operation : operations) {
+    SCOPED_TRACE(index++);
+    Create();
+    (void)Store(ValueBytes(2 * kArea), 7);
+    (void)file_->TakeBlock();
+    file_->FreeBlock(*file_->GetBlock(3));  // so that taking a block reads one
+    FlushAndReopen();
+    // Another process changed the table: the read lock says so before the first block is read.
+    owner_.next_outcome = ReadLockOutcome::roChanged;
+    EXPECT_EQ(operation(*file_), TChainStatus::csRetry);
+  }
+}
+
 TEST_F(BlobChainTest, ABlockPinnedByAnotherUserIsNotFreed) {
   Create();
   const uint32_t first = Store(ValueBytes(3 * kArea), 7);
