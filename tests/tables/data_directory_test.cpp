@@ -297,6 +297,38 @@ TEST_F(DataDirectoryTest, UnrestrictedTransactionHoldsTheDatabaseAndTakesLaterTa
   EXPECT_TRUE(two.directory->InTransaction());
 }
 
+TEST_F(DataDirectoryTest, FailedCommitKeepsTheTransactionForRollback) {
+  RecordingTable& alpha = one_.Open("Alpha");
+  RecordingTable& zeta = one_.Open("Zeta");
+  one_.directory->StartTransaction();
+  alpha.Change("a");
+  zeta.Change("z");
+  one_.factory.Table("Zeta.dat").fail_commit = true;  // committed first: last in name order
+
+  EXPECT_EQ(CodeOf([&] { one_.directory->Commit(true); }), kErrWriteError);
+  EXPECT_TRUE(one_.directory->InTransaction());
+  EXPECT_TRUE(one_.directory->Locks().holds_all_trans());
+  EXPECT_FALSE(one_.directory->Locks().holds_all_write());
+
+  one_.directory->Rollback();
+  EXPECT_TRUE(one_.factory.Table("Alpha.dat").written.empty());
+  EXPECT_FALSE(one_.directory->InTransaction());
+  EXPECT_TRUE(one_.HoldsNothing());
+}
+
+TEST_F(DataDirectoryTest, ReleasingTheDirectoryRollsBackAndFreesItsLocks) {
+  RecordingTable& alpha = one_.Open("Alpha");
+  one_.directory->StartTransaction();
+  alpha.Change("a");
+  one_.session.ReleaseDirectory(*one_.directory);
+  EXPECT_TRUE(one_.factory.Table("Alpha.dat").written.empty());
+  EXPECT_FALSE(one_.factory.Table("Alpha.dat").files_open);
+
+  SessionOnDirectory two(dir_.path());
+  two.directory->StartTransaction();
+  EXPECT_TRUE(two.directory->InTransaction());
+}
+
 TEST_F(DataDirectoryTest, ReadOnlyLockFileRefusesTransactions) {
   ASSERT_EQ(chmod(dir_.File("veltra.lck").c_str(), 0444), 0);
   SessionOnDirectory reader(dir_.path());

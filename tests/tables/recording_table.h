@@ -24,6 +24,7 @@ struct RecordedTable {
   bool flushed = false;              // the last commit flushed to disk
   bool files_open = false;
   bool fail_open = false;
+  bool fail_commit = false;  // the commit raises after releasing its locks
   bool committed_under_all_write = false;
 };
 
@@ -116,6 +117,11 @@ inline void RecordingTable::ReleaseTransactionByte() {
 inline void RecordingTable::CommitTransaction(bool force_flush) {
   factory_.log.push_back("commit " + name_);
   RecordedTable& record = Record();
+  if (record.fail_commit) {
+    in_transaction_ = false;
+    ReleaseTransactionByte();
+    RaiseEngineError(kErrWriteError, {.table = name_});
+  }
   record.committed_under_all_write = entry_->owner().holds_all_write();
   record.written.insert(record.written.end(), record.pending.begin(), record.pending.end());
   record.pending.clear();
