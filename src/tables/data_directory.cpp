@@ -129,7 +129,7 @@ TDirectoryTable& TDataDirectory::OpenTable(const TTableOpenRequest& request, boo
       try {
         table.StartTransaction();
       } catch (...) {
-        if (!request.no_open_count) table.Close();
+        table.Close();  // undoes the open above: the table is left as it was
         throw;
       }
     }
