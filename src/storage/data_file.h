@@ -228,8 +228,7 @@ class TDataFile final : public TBufferedFile, public TableFlushFile, private Rec
   // record that is already deleted is kErrDataRecordCorrupt. Returns false for the retry answer.
   bool DeleteRecord(uint32_t number);
   // Pushes every deleted record on the free chain again, from the first to the last, and
-  // returns how many; used by repair after it cleared the chain. False-free: the retry answer is
-  // reported as std::nullopt.
+  // returns how many; used by repair after it cleared the chain. nullopt: the retry answer.
   std::optional<uint32_t> RebuildFreeChain();
   // Drops every record: the file ends after the definitions; next free 0, next record number 1,
   // last record ID, last auto-increment and record count 0, header changed. The change counter is
