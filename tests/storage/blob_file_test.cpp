@@ -246,6 +246,20 @@ TEST_F(BlobFileTest, BlockSizesOutsideTheLimitsAreRefused) {
   }
 }
 
+TEST_F(BlobFileTest, TheCacheIsSizedByTheBlobBudget) {
+  struct Case {
+    uint32_t block_size;
+    uint32_t buffers;  // 32,768 bytes ÷ (block size − 18 + 56), at least 1
+  };
+  const Case cases[] = {{64, 321}, {512, 59}, {16384, 1}, {65536, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.block_size);
+    Create(nullptr, c.block_size);
+    EXPECT_EQ(file_->CacheSize(), c.buffers);
+    EXPECT_EQ(file_->ReadAheadLimit(), 1u);
+  }
+}
+
 TEST_F(BlobFileTest, ReadsAndWritesStayInsideTheDataArea) {
   struct Case {
     uint32_t offset;
