@@ -54,9 +54,9 @@ std::string_view TFileRegistry::TrimName(std::string_view name) {
   return name;
 }
 
-std::string TFileRegistry::KeyOf(std::string_view name) {
+std::string TFileRegistry::KeyOf(std::string_view name, bool in_memory) {
   std::string key(TrimName(name));
-  std::transform(key.begin(), key.end(), key.begin(), AsciiUpper);
+  if (in_memory) std::transform(key.begin(), key.end(), key.begin(), AsciiUpper);
   return key;
 }
 
@@ -68,14 +68,14 @@ std::unique_ptr<TBaseFile> TFileRegistry::MakeFile(const std::string& name, bool
 bool TFileRegistry::Exists(std::string_view name, bool in_memory) {
   TList& list = ListOf(in_memory);
   Lock lock(list.lock);
-  if (list.files.contains(KeyOf(name))) return true;
+  if (list.files.contains(KeyOf(name, in_memory))) return true;
   return !in_memory && platform::FileExists(std::string(TrimName(name)));
 }
 
 TOpenedFile TFileRegistry::Open(std::string_view name, bool in_memory, const TFileFlags& flags) {
   TList& list = ListOf(in_memory);
   Lock lock(list.lock);
-  const std::string key = KeyOf(name);
+  const std::string key = KeyOf(name, in_memory);
   const auto found = list.files.find(key);
   if (found != list.files.end()) {
     TBaseFile& file = *found->second;
@@ -104,7 +104,7 @@ TOpenedFile TFileRegistry::Open(std::string_view name, bool in_memory, const TFi
 
 TOpenedFile TFileRegistry::CreateLocked(TList& list, std::string_view name, bool in_memory,
                                         bool hidden, bool temporary, bool must_be_new) {
-  const std::string key = KeyOf(name);
+  const std::string key = KeyOf(name, in_memory);
   const TFileFlags flags{.exclusive = true,
                          .read_only = false,
                          .temporary = temporary,
@@ -166,8 +166,8 @@ TFileResult TFileRegistry::Rename(std::string_view old_name, std::string_view ne
                                   bool in_memory) {
   TList& list = ListOf(in_memory);
   Lock lock(list.lock);
-  const std::string old_key = KeyOf(old_name);
-  const std::string new_key = KeyOf(new_name);
+  const std::string old_key = KeyOf(old_name, in_memory);
+  const std::string new_key = KeyOf(new_name, in_memory);
   const std::string new_path(TrimName(new_name));
   // A name that differs from the old one only in case is the same entry, not another file.
   if (new_key != old_key && list.files.contains(new_key)) {
@@ -191,7 +191,7 @@ TFileResult TFileRegistry::Rename(std::string_view old_name, std::string_view ne
 TFileResult TFileRegistry::Delete(std::string_view name, bool in_memory) {
   TList& list = ListOf(in_memory);
   Lock lock(list.lock);
-  const auto found = list.files.find(KeyOf(name));
+  const auto found = list.files.find(KeyOf(name, in_memory));
   if (found != list.files.end()) {
     TBaseFile& file = *found->second;
     if (file.open_count() > 0) return TFileResult::Failure(kErrAccessDenied);

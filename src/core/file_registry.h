@@ -3,9 +3,11 @@
 // with it one operating-system handle, its guard and its memory-file locks).
 //
 // Two lists, each with its own lock: the physical files and the memory files. Names are compared
-// after trimming leading and trailing blanks (and control characters), with ASCII letters folded,
-// the way names on disk are resolved to tables, so that two names the registry takes for one file
-// are also one file to the directory services.
+// after trimming leading and trailing blanks (and control characters). Memory file names compare
+// with ASCII letters folded, like table names. Physical names compare exactly: Linux paths are
+// case-sensitive, so two spellings that differ in case may be two files (or two directories), and
+// one object for both would mix their data. The directory layer resolves a table name to the
+// entry on disk (platform::ResolveName) before it reaches the registry.
 //
 // A physical file object lives while a handle is open and is dropped with the last close. A memory
 // file stays registered, with its content, after its last close until it is deleted. A temporary
@@ -107,8 +109,8 @@ class TFileRegistry {
   // How many objects a list holds (physical objects are those with handles open).
   size_t RegisteredCount(bool in_memory);
 
-  // The registry's form of a name: trimmed, ASCII letters upper-cased.
-  static std::string KeyOf(std::string_view name);
+  // The registry's form of a name: trimmed; for memory files also ASCII letters upper-cased.
+  static std::string KeyOf(std::string_view name, bool in_memory);
   // The name trimmed of leading and trailing blanks and control characters.
   static std::string_view TrimName(std::string_view name);
 

@@ -361,7 +361,7 @@ TEST_F(FileRegistryTest, CreatingAClosedMemoryFileAgainEmptiesIt) {
   EXPECT_TRUE(again.file->exclusive());
 }
 
-TEST_F(FileRegistryTest, NamesAreTrimmedAndCompareWithoutCase) {
+TEST_F(FileRegistryTest, NamesAreTrimmedAndMemoryNamesCompareWithoutCase) {
   const std::string path = MakeOnDisk("Games.dat");
   TOpenedFile first = registry_.Open(path, false, kShared);
   const std::string spelled = "  " + dir_.File("Games.dat") + " \t";
@@ -375,6 +375,22 @@ TEST_F(FileRegistryTest, NamesAreTrimmedAndCompareWithoutCase) {
   EXPECT_EQ(memory.file->name(), "Memory/Lotto.DAT");
   EXPECT_TRUE(registry_.Exists("memory/lotto.dat", true));
   EXPECT_EQ(registry_.Create("MEMORY/LOTTO.DAT", true, false, false).code(), kErrAccessDenied);
+}
+
+// Two files on disk whose names differ only in case are two files, and so are two directories
+// whose paths differ only in case: one object for both would mix their data.
+TEST_F(FileRegistryTest, PhysicalNamesThatDifferInCaseAreDifferentFiles) {
+  ASSERT_TRUE(platform::CreateDirectory(dir_.File("A")).ok());
+  ASSERT_TRUE(platform::CreateDirectory(dir_.File("a")).ok());
+  const std::string upper = MakeOnDisk("A/veltra.lck");
+  const std::string lower = MakeOnDisk("a/veltra.lck");
+  TOpenedFile first = registry_.Open(upper, false, kShared);
+  TOpenedFile second = registry_.Open(lower, false, kShared);
+  ASSERT_TRUE(first.ok());
+  ASSERT_TRUE(second.ok());
+  EXPECT_NE(first.file, second.file);
+  EXPECT_EQ(registry_.RegisteredCount(false), 2u);
+  EXPECT_FALSE(registry_.Open(dir_.File("A/VELTRA.LCK"), false, kShared).ok());
 }
 
 TEST_F(FileRegistryTest, CloseRefusesWhatIsNotOpen) {
