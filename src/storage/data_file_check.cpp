@@ -4,8 +4,8 @@
 #include <unordered_set>
 
 #include "core/locale_list.h"
+#include "core/value_conversion.h"
 #include "storage/data_file.h"
-#include "storage/field_value_text.h"
 
 namespace veltra {
 
@@ -34,6 +34,15 @@ std::string NameKey(std::string_view name) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return key;
+}
+
+// A field's default, minimum or maximum text, read as the engine reads it when the value is used:
+// by the field's type and, for BCD, its decimals. A definition of no known type accepts only the
+// empty text.
+bool IsValidFieldValueText(const TFieldDefinition& definition, std::string_view text) {
+  if (text.empty()) return true;
+  const std::optional<TDataType> type = DataTypeOfCode(definition.data_type);
+  return type && IsValidFieldValueText(text, *type, definition.decimals);
 }
 
 std::string Cut(std::string text, size_t capacity) {

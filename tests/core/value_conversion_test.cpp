@@ -259,6 +259,16 @@ TEST(ValueConversion, FieldValueTextsFollowTheFieldType) {
       {"12.5", TDataType::dtInteger, false},
       {"False", TDataType::dtBoolean, true},
       {"70000", TDataType::dtSmallInt, false},
+      // The texts are read as the value readers read them: blanks around a value are ignored,
+      // a number has one sign at most, BCD takes no exponent where a float does.
+      {" 2024-01-01 ", TDataType::dtDate, true},
+      {" 2024-01-01 10:00 ", TDataType::dtTimestamp, true},
+      {"12:30:", TDataType::dtTime, false},
+      {"+-5", TDataType::dtInteger, false},
+      {"-32768", TDataType::dtSmallInt, true},
+      {"1e5", TDataType::dtBcd, false},
+      {"1e5", TDataType::dtFloat, true},
+      {"nan", TDataType::dtFloat, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsValidFieldValueText(c.text, c.type, 2), c.valid) << c.text;
