@@ -16,8 +16,9 @@
 //     verified size never cuts or overruns a result;
 //   - REPLACE with an empty search text returns the source unchanged and OCCURS of an empty text
 //     is 0;
-//   - REPEAT builds at most kMaxRepeatResultLength characters; a longer result raises the
-//     execution error 11950 at the node's position instead of allocating without bound.
+//   - a text a function builds (REPEAT, REPLACE, CONCAT) holds at most kMaxFunctionTextLength
+//     characters; a longer result raises the execution error 11950 with the node's position
+//     instead of allocating without bound (a script may ask REPEAT for any count).
 //
 // Operations are used by one thread at a time, as the tree they belong to.
 #pragma once
@@ -28,8 +29,8 @@
 
 namespace veltra {
 
-// The longest text REPEAT may build (characters, the terminating zero not counted).
-inline constexpr uint32_t kMaxRepeatResultLength = 1u << 20;
+// The longest text a function builds: 16,777,216 characters, the terminating zero not counted.
+inline constexpr uint32_t kMaxFunctionTextLength = 1u << 24;
 
 // The operation that evaluates the function node `node`, whose arguments are verified already
 // (their types set). REQUIRES: node.Kind is nkFunction. Answers null for an operator that has no
