@@ -1,6 +1,7 @@
 // Type verification of function nodes: argument checks by the function rules of type_rules.h,
 // result types and sizes, CAST, CASE and custom functions. Part of TExpressionVerifier.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "core/value_conversion.h"
@@ -33,7 +34,15 @@ std::string_view TextOf(const TExpToken& node) {
   return {chars, strnlen(chars, node.DataSize())};
 }
 
+// The value of an integer constant, also written with a sign; nullopt for anything else.
 std::optional<int64_t> IntegerConstant(const TExpToken& node) {
+  if (node.Kind == K::nkUnary && node.Left != nullptr &&
+      (node.Operator == O::opNegate || node.Operator == O::opPlus)) {
+    std::optional<int64_t> value = IntegerConstant(*node.Left);
+    if (!value || node.Operator == O::opPlus) return value;
+    if (*value == INT64_MIN) return std::nullopt;
+    return -*value;
+  }
   if (node.Kind != K::nkConstant || node.IsNull) return std::nullopt;
   switch (node.DataType) {
     case D::dtSmallInt:

@@ -7,12 +7,14 @@
 // passes when its type is in the first and its subtype in the second. A type check is one or two
 // sets, passed when either passes ("a string or a memo").
 //
-// Verified sizes. A node's verified size is the buffer size evaluation starts from; results that
-// can be longer than any bound known before evaluation grow their buffers as they are computed.
-// Every verified size is at most kMaxVerifiedSize: concatenations (memo + memo above all),
-// REPLACE (whose result can be the source's length times the replacement's) and REPEAT (whose
-// count may be a column) are computed in 64 bits and clamped there, so a size never wraps and
-// verification never allocates more than that per node.
+// Verified sizes. A node's verified size is the buffer size evaluation starts from. Every
+// verified size is at most kMaxVerifiedSize, the size of the buffer a new node already holds, so
+// verification itself never grows a buffer, however long a text may become. Where a result can
+// be longer than that, or than any bound known before evaluation, evaluation grows the buffer as
+// it computes the result: concatenations (memo + memo above all, a memo's verified size being
+// only its reference's), REPLACE (whose result can be the source's length times the
+// replacement's) and REPEAT (whose count may be a column). These sizes are computed in 64 bits
+// and clamped, so a size never wraps.
 #pragma once
 
 #include <array>
@@ -28,7 +30,7 @@
 namespace veltra {
 
 // The largest size verification gives a node (see above).
-inline constexpr uint32_t kMaxVerifiedSize = 64 * 1024;
+inline constexpr uint32_t kMaxVerifiedSize = kValueBufferSize;
 
 // A closed range of type or subtype codes; one code when first == last.
 struct TCodeRange {
