@@ -4,11 +4,14 @@
 //
 // Each helper works on unaligned bytes and compiles to a single move (plus a byte swap where the
 // order differs from the host's). REQUIRES for every helper: `bytes` points at width bytes.
+// The codecs of fixed layouts use the forms taking a byte area and an offset.
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 
 namespace veltra {
 
@@ -91,5 +94,42 @@ inline uint64_t LoadU64Be(const uint8_t* b) { return byte_order_detail::LoadBig<
 inline void StoreU16Be(uint8_t* b, uint16_t v) { byte_order_detail::StoreBig(b, v); }
 inline void StoreU32Be(uint8_t* b, uint32_t v) { byte_order_detail::StoreBig(b, v); }
 inline void StoreU64Be(uint8_t* b, uint64_t v) { byte_order_detail::StoreBig(b, v); }
+
+// Little-endian at `offset` of a byte area, and single bytes beside them so that a codec reads
+// every field the same way. (Their own names, not overloads: callers take the addresses of the
+// pointer forms.) REQUIRES: offset + width <= area.size().
+inline uint8_t LoadU8At(std::span<const uint8_t> area, size_t offset) { return area[offset]; }
+inline uint16_t LoadU16LeAt(std::span<const uint8_t> area, size_t offset) {
+  return LoadU16Le(area.data() + offset);
+}
+inline uint32_t LoadU32LeAt(std::span<const uint8_t> area, size_t offset) {
+  return LoadU32Le(area.data() + offset);
+}
+inline uint64_t LoadU64LeAt(std::span<const uint8_t> area, size_t offset) {
+  return LoadU64Le(area.data() + offset);
+}
+inline int32_t LoadI32LeAt(std::span<const uint8_t> area, size_t offset) {
+  return LoadI32Le(area.data() + offset);
+}
+inline double LoadF64LeAt(std::span<const uint8_t> area, size_t offset) {
+  return LoadF64Le(area.data() + offset);
+}
+
+inline void StoreU8At(std::span<uint8_t> area, size_t offset, uint8_t v) { area[offset] = v; }
+inline void StoreU16LeAt(std::span<uint8_t> area, size_t offset, uint16_t v) {
+  StoreU16Le(area.data() + offset, v);
+}
+inline void StoreU32LeAt(std::span<uint8_t> area, size_t offset, uint32_t v) {
+  StoreU32Le(area.data() + offset, v);
+}
+inline void StoreU64LeAt(std::span<uint8_t> area, size_t offset, uint64_t v) {
+  StoreU64Le(area.data() + offset, v);
+}
+inline void StoreI32LeAt(std::span<uint8_t> area, size_t offset, int32_t v) {
+  StoreI32Le(area.data() + offset, v);
+}
+inline void StoreF64LeAt(std::span<uint8_t> area, size_t offset, double v) {
+  StoreF64Le(area.data() + offset, v);
+}
 
 }  // namespace veltra

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/byte_order.h"
 #include "core/data_engine.h"
-#include "storage/blob_byte_order.h"
 
 namespace veltra {
 
@@ -62,11 +62,11 @@ void TBlock::DecodeDiskImage(std::span<const std::byte> image) {
     InitialiseData(kNoPageKind);
     return;
   }
-  previous_ = blob_bytes::LoadSigned32(bytes + kBlockPreviousOffset);
-  next_ = blob_bytes::LoadSigned32(bytes + kBlockNextOffset);
-  used_ = blob_bytes::Load16(bytes + kBlockUsedOffset);
-  revision_ = blob_bytes::LoadSigned32(bytes + kBlockRevisionOffset);
-  total_length_ = blob_bytes::Load32(bytes + kBlockTotalLengthOffset);
+  previous_ = LoadI32Le(bytes + kBlockPreviousOffset);
+  next_ = LoadI32Le(bytes + kBlockNextOffset);
+  used_ = LoadU16Le(bytes + kBlockUsedOffset);
+  revision_ = LoadI32Le(bytes + kBlockRevisionOffset);
+  total_length_ = LoadU32Le(bytes + kBlockTotalLengthOffset);
   const std::span<std::byte> data = Data();
   const size_t count = std::min(data.size(), image.size() - kBlockHeaderSize);
   std::memcpy(data.data(), bytes + kBlockHeaderSize, count);
@@ -77,11 +77,11 @@ void TBlock::EncodeDiskImage(std::span<std::byte> image) const {
   std::fill(image.begin(), image.end(), std::byte{0});
   if (image.size() < kBlockHeaderSize) return;
   uint8_t* bytes = reinterpret_cast<uint8_t*>(image.data());
-  blob_bytes::StoreSigned32(bytes + kBlockPreviousOffset, previous_);
-  blob_bytes::StoreSigned32(bytes + kBlockNextOffset, next_);
-  blob_bytes::Store16(bytes + kBlockUsedOffset, used_);
-  blob_bytes::StoreSigned32(bytes + kBlockRevisionOffset, revision_);
-  blob_bytes::Store32(bytes + kBlockTotalLengthOffset, total_length_);
+  StoreI32Le(bytes + kBlockPreviousOffset, previous_);
+  StoreI32Le(bytes + kBlockNextOffset, next_);
+  StoreU16Le(bytes + kBlockUsedOffset, used_);
+  StoreI32Le(bytes + kBlockRevisionOffset, revision_);
+  StoreU32Le(bytes + kBlockTotalLengthOffset, total_length_);
   const std::span<const std::byte> data = Data();
   std::memcpy(bytes + kBlockHeaderSize, data.data(),
               std::min(data.size(), image.size() - kBlockHeaderSize));

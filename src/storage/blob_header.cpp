@@ -2,31 +2,31 @@
 
 #include <algorithm>
 
-#include "storage/blob_byte_order.h"
+#include "core/byte_order.h"
 
 namespace veltra {
 
 TBlobHeaderImage EncodeBlobHeader(const TBlobHeader& header) {
   TBlobHeaderImage image{};
-  blob_bytes::Store32(&image[kBlobHeaderChangeCounterOffset], header.change_counter);
-  blob_bytes::Store32(&image[kBlobHeaderReservedOffset], 0);
+  StoreU32Le(&image[kBlobHeaderChangeCounterOffset], header.change_counter);
+  StoreU32Le(&image[kBlobHeaderReservedOffset], 0);
   image[kBlobHeaderVersionOffset] = header.version;
   std::copy(header.signature.begin(), header.signature.end(),
             image.begin() + kBlobHeaderSignatureOffset);
-  blob_bytes::StoreSigned32(&image[kBlobHeaderFirstFreeOffset], header.first_free_block);
-  blob_bytes::StoreSigned32(&image[kBlobHeaderNextNewOffset], header.next_new_block);
+  StoreI32Le(&image[kBlobHeaderFirstFreeOffset], header.first_free_block);
+  StoreI32Le(&image[kBlobHeaderNextNewOffset], header.next_new_block);
   image[kBlobHeaderModifiedOffset] = header.modified ? 1 : 0;
   return image;
 }
 
 TBlobHeader DecodeBlobHeader(std::span<const uint8_t, kBlobHeaderSize> image) {
   TBlobHeader header;
-  header.change_counter = blob_bytes::Load32(&image[kBlobHeaderChangeCounterOffset]);
+  header.change_counter = LoadU32Le(&image[kBlobHeaderChangeCounterOffset]);
   header.version = image[kBlobHeaderVersionOffset];
   std::copy_n(image.begin() + kBlobHeaderSignatureOffset, crypto::kDigestSize,
               header.signature.begin());
-  header.first_free_block = blob_bytes::LoadSigned32(&image[kBlobHeaderFirstFreeOffset]);
-  header.next_new_block = blob_bytes::LoadSigned32(&image[kBlobHeaderNextNewOffset]);
+  header.first_free_block = LoadI32Le(&image[kBlobHeaderFirstFreeOffset]);
+  header.next_new_block = LoadI32Le(&image[kBlobHeaderNextNewOffset]);
   return header;
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <limits>
 
+#include "core/byte_order.h"
 #include "platform/clock.h"
 #include "storage/short_string.h"
 
@@ -11,31 +12,31 @@ namespace veltra {
 DataHeaderImage EncodeDataFileHeader(const TDataFileHeader& header, bool changed_mark) {
   DataHeaderImage image{};
   std::span<uint8_t> area(image);
-  StoreI32(area, kHdrChangeCounter, header.change_counter);
-  StoreU8(area, kHdrVersion, header.version);
+  StoreI32LeAt(area, kHdrChangeCounter, header.change_counter);
+  StoreU8At(area, kHdrVersion, header.version);
   for (size_t i = 0; i < header.signature.size(); ++i)
     area[kHdrSignature + i] = header.signature[i];
-  StoreI32(area, kHdrNextFreeRecord, header.next_free_record);
-  StoreI32(area, kHdrNextRecordNumber, header.next_record_number);
-  StoreI32(area, kHdrLastRecordId, header.last_record_id);
-  StoreI32(area, kHdrLastAutoIncrement, header.last_auto_increment);
-  StoreI32(area, kHdrRecordCount, header.record_count);
-  StoreU16(area, kHdrRecordSize, header.record_size);
-  StoreU16(area, kHdrFieldCount, header.field_count);
-  StoreU16(area, kHdrBlobFieldCount, header.blob_field_count);
-  StoreU32(area, kHdrBlobBlockSize, header.blob_block_size);
-  StoreI32(area, kHdrLastBlobRevision, header.last_blob_revision);
-  StoreU32(area, kHdrIndexPageSize, header.index_page_size);
-  StoreDouble(area, kHdrLastUpdate, header.last_update);
+  StoreI32LeAt(area, kHdrNextFreeRecord, header.next_free_record);
+  StoreI32LeAt(area, kHdrNextRecordNumber, header.next_record_number);
+  StoreI32LeAt(area, kHdrLastRecordId, header.last_record_id);
+  StoreI32LeAt(area, kHdrLastAutoIncrement, header.last_auto_increment);
+  StoreI32LeAt(area, kHdrRecordCount, header.record_count);
+  StoreU16LeAt(area, kHdrRecordSize, header.record_size);
+  StoreU16LeAt(area, kHdrFieldCount, header.field_count);
+  StoreU16LeAt(area, kHdrBlobFieldCount, header.blob_field_count);
+  StoreU32LeAt(area, kHdrBlobBlockSize, header.blob_block_size);
+  StoreI32LeAt(area, kHdrLastBlobRevision, header.last_blob_revision);
+  StoreU32LeAt(area, kHdrIndexPageSize, header.index_page_size);
+  StoreF64LeAt(area, kHdrLastUpdate, header.last_update);
   StoreShortString(area, kHdrDescription, kTableDescriptionCapacity, header.description);
-  StoreU8(area, kHdrEncrypted, header.encrypted ? 1 : 0);
+  StoreU8At(area, kHdrEncrypted, header.encrypted ? 1 : 0);
   for (size_t i = 0; i < header.check_value.size(); ++i) {
     area[kHdrCheckValue + i] = header.check_value[i];
   }
-  StoreU32(area, kHdrLocale, header.locale);
-  StoreU16(area, kHdrUserMajorVersion, header.user_major_version);
-  StoreU16(area, kHdrUserMinorVersion, header.user_minor_version);
-  StoreU8(area, kHdrChangedMark, changed_mark ? 1 : 0);
+  StoreU32LeAt(area, kHdrLocale, header.locale);
+  StoreU16LeAt(area, kHdrUserMajorVersion, header.user_major_version);
+  StoreU16LeAt(area, kHdrUserMinorVersion, header.user_minor_version);
+  StoreU8At(area, kHdrChangedMark, changed_mark ? 1 : 0);
   return image;
 }
 
@@ -43,32 +44,32 @@ DecodedDataFileHeader DecodeDataFileHeader(std::span<const uint8_t, kDataHeaderS
   std::span<const uint8_t> area(image);
   DecodedDataFileHeader decoded;
   TDataFileHeader& header = decoded.header;
-  header.change_counter = LoadI32(area, kHdrChangeCounter);
-  header.version = LoadU8(area, kHdrVersion);
+  header.change_counter = LoadI32LeAt(area, kHdrChangeCounter);
+  header.version = LoadU8At(area, kHdrVersion);
   for (size_t i = 0; i < header.signature.size(); ++i)
     header.signature[i] = area[kHdrSignature + i];
-  header.next_free_record = LoadI32(area, kHdrNextFreeRecord);
-  header.next_record_number = LoadI32(area, kHdrNextRecordNumber);
-  header.last_record_id = LoadI32(area, kHdrLastRecordId);
-  header.last_auto_increment = LoadI32(area, kHdrLastAutoIncrement);
-  header.record_count = LoadI32(area, kHdrRecordCount);
-  header.record_size = LoadU16(area, kHdrRecordSize);
-  header.field_count = LoadU16(area, kHdrFieldCount);
-  header.blob_field_count = LoadU16(area, kHdrBlobFieldCount);
-  header.blob_block_size = LoadU32(area, kHdrBlobBlockSize);
-  header.last_blob_revision = LoadI32(area, kHdrLastBlobRevision);
-  header.index_page_size = LoadU32(area, kHdrIndexPageSize);
-  header.last_update = LoadDouble(area, kHdrLastUpdate);
+  header.next_free_record = LoadI32LeAt(area, kHdrNextFreeRecord);
+  header.next_record_number = LoadI32LeAt(area, kHdrNextRecordNumber);
+  header.last_record_id = LoadI32LeAt(area, kHdrLastRecordId);
+  header.last_auto_increment = LoadI32LeAt(area, kHdrLastAutoIncrement);
+  header.record_count = LoadI32LeAt(area, kHdrRecordCount);
+  header.record_size = LoadU16LeAt(area, kHdrRecordSize);
+  header.field_count = LoadU16LeAt(area, kHdrFieldCount);
+  header.blob_field_count = LoadU16LeAt(area, kHdrBlobFieldCount);
+  header.blob_block_size = LoadU32LeAt(area, kHdrBlobBlockSize);
+  header.last_blob_revision = LoadI32LeAt(area, kHdrLastBlobRevision);
+  header.index_page_size = LoadU32LeAt(area, kHdrIndexPageSize);
+  header.last_update = LoadF64LeAt(area, kHdrLastUpdate);
   ShortStringRead description = LoadShortString(area, kHdrDescription, kTableDescriptionCapacity);
   header.description = std::move(description.text);
   decoded.description_fits = description.fits;
-  header.encrypted = LoadU8(area, kHdrEncrypted) != 0;
+  header.encrypted = LoadU8At(area, kHdrEncrypted) != 0;
   for (size_t i = 0; i < header.check_value.size(); ++i) {
     header.check_value[i] = area[kHdrCheckValue + i];
   }
-  header.locale = LoadU32(area, kHdrLocale);
-  header.user_major_version = LoadU16(area, kHdrUserMajorVersion);
-  header.user_minor_version = LoadU16(area, kHdrUserMinorVersion);
+  header.locale = LoadU32LeAt(area, kHdrLocale);
+  header.user_major_version = LoadU16LeAt(area, kHdrUserMajorVersion);
+  header.user_minor_version = LoadU16LeAt(area, kHdrUserMinorVersion);
   return decoded;
 }
 

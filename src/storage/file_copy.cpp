@@ -5,24 +5,13 @@
 #include <span>
 #include <vector>
 
+#include "core/byte_order.h"
 #include "core/data_engine.h"
 #include "crypto/md5.h"
 
 namespace veltra {
 
 namespace {
-
-void StoreLittleEndian32(uint32_t value, uint8_t* out) {
-  out[0] = static_cast<uint8_t>(value);
-  out[1] = static_cast<uint8_t>(value >> 8);
-  out[2] = static_cast<uint8_t>(value >> 16);
-  out[3] = static_cast<uint8_t>(value >> 24);
-}
-
-uint32_t LoadLittleEndian32(const uint8_t* in) {
-  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-         static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
-}
 
 const crypto::TDigest& CompressedCopyMarker() {
   static const crypto::TDigest marker = crypto::DigestOfText(kCompressedCopyMarkerText);
@@ -67,7 +56,7 @@ void WriteCompressedChunk(TEngineFile& target, std::span<const uint8_t> bytes, u
     target.engine().RaiseEngineError(kErrCompress);
   }
   frame.resize(kCopyChunkLengthSize + packed.size());
-  StoreLittleEndian32(static_cast<uint32_t>(packed.size()), frame.data());
+  StoreU32Le(frame.data(), static_cast<uint32_t>(packed.size()));
   std::copy(packed.begin(), packed.end(), frame.begin() + kCopyChunkLengthSize);
   target.Write(frame.data(), frame.size());
 }
@@ -177,7 +166,7 @@ class CopyReader {
       std::array<uint8_t, kCopyChunkLengthSize> length_bytes{};
       source_.ReadAt(offset, length_bytes.data(), length_bytes.size(), false);
       offset += kCopyChunkLengthSize;
-      const uint32_t length = LoadLittleEndian32(length_bytes.data());
+      const uint32_t length = LoadU32Le(length_bytes.data());
       if (length == 0) break;
       if (length > kMaxCompressedChunkSize || length > end_of_source - offset) Damaged();
       packed.resize(length);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/byte_order.h"
 #include "platform/locale.h"
 #include "storage/data_file_header.h"
-#include "storage/short_string.h"
 
 namespace veltra {
 
@@ -93,13 +93,15 @@ bool IsDeletedRecord(std::span<const uint8_t> record) {
   return RecordStatusByte(record) == static_cast<uint8_t>(TRecordStatus::rsDeleted);
 }
 int32_t RecordFreeLink(std::span<const uint8_t> record) {
-  return LoadI32(record, kRecordFreeLinkOffset);
+  return LoadI32LeAt(record, kRecordFreeLinkOffset);
 }
 void SetRecordFreeLink(std::span<uint8_t> record, int32_t link) {
-  StoreI32(record, kRecordFreeLinkOffset, link);
+  StoreI32LeAt(record, kRecordFreeLinkOffset, link);
 }
-int32_t RecordIdOf(std::span<const uint8_t> record) { return LoadI32(record, kRecordIdOffset); }
-void SetRecordId(std::span<uint8_t> record, int32_t id) { StoreI32(record, kRecordIdOffset, id); }
+int32_t RecordIdOf(std::span<const uint8_t> record) { return LoadI32LeAt(record, kRecordIdOffset); }
+void SetRecordId(std::span<uint8_t> record, int32_t id) {
+  StoreI32LeAt(record, kRecordIdOffset, id);
+}
 crypto::TDigest RecordHashOf(std::span<const uint8_t> record) {
   crypto::TDigest hash;
   std::copy_n(record.begin() + kRecordHashOffset, hash.size(), hash.begin());

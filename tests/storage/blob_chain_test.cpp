@@ -114,7 +114,7 @@ TEST_F(BlobChainTest, DamagedChainsEndInAnErrorAndLeaveTheFreeChainSound) {
     TEngineCode code;
   };
   const auto set_total = [this](uint32_t total) {
-    blob_bytes::Store32(reinterpret_cast<uint8_t*>(BlockBytes(1)) + kBlockTotalLengthOffset, total);
+    StoreU32Le(reinterpret_cast<uint8_t*>(BlockBytes(1)) + kBlockTotalLengthOffset, total);
   };
   const auto cycle = [this, set_total] {
     SetNextOnDisk(3, 1);
@@ -137,22 +137,19 @@ TEST_F(BlobChainTest, DamagedChainsEndInAnErrorAndLeaveTheFreeChainSound) {
       {"block of another value", foreign, Operation::kRewrite, kErrBlobBlockCorrupt},
       {"chain ends early", [this] { SetNextOnDisk(2, 0); }, Operation::kLoad, kErrBlobEndReached},
       {"block used short",
-       [this] {
-         blob_bytes::Store16(reinterpret_cast<uint8_t*>(BlockBytes(2)) + kBlockUsedOffset, 10);
-       },
+       [this] { StoreU16Le(reinterpret_cast<uint8_t*>(BlockBytes(2)) + kBlockUsedOffset, 10); },
        Operation::kLoad, kErrBlobEndReached},
       {"used count beyond the data area",
        [this] {
-         blob_bytes::Store16(reinterpret_cast<uint8_t*>(BlockBytes(1)) + kBlockUsedOffset,
-                             kArea + 1);
+         StoreU16Le(reinterpret_cast<uint8_t*>(BlockBytes(1)) + kBlockUsedOffset, kArea + 1);
        },
        Operation::kLoad, kErrBlobBlockCorrupt},
       {"length the file cannot hold", [this, set_total] { set_total(0xFFFFFFFF); },
        Operation::kLoad, kErrBlobEndReached},
       // The free-block chain leads into the chain being written.
       {"free chain into the value",
-       [this] { blob_bytes::StoreSigned32(HeaderBytes() + kBlobHeaderFirstFreeOffset, 1); },
-       Operation::kRewrite, kErrBlobBlockCorrupt},
+       [this] { StoreI32Le(HeaderBytes() + kBlobHeaderFirstFreeOffset, 1); }, Operation::kRewrite,
+       kErrBlobBlockCorrupt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.name << " / " << static_cast<int>(c.operation));

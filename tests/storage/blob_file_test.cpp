@@ -69,7 +69,7 @@ TEST_F(BlobFileTest, BlockBytesCarryLinksCountsAndData) {
   EXPECT_TRUE(std::all_of(BlockBytes(2) + kBlockHeaderSize + 5, BlockBytes(2) + kBlockSize,
                           [](std::byte b) { return b == std::byte{0}; }));
   // Next new block 3 in the header.
-  EXPECT_EQ(blob_bytes::Load32(HeaderBytes() + kBlobHeaderNextNewOffset), 3u);
+  EXPECT_EQ(LoadU32Le(HeaderBytes() + kBlobHeaderNextNewOffset), 3u);
 }
 
 TEST_F(BlobFileTest, FreedBlocksAreTakenLastFreedFirst) {
@@ -121,7 +121,7 @@ TEST_F(BlobFileTest, DamagedFreeChainIsRefusedWhenTaking) {
     for (int i = 0; i < 3; ++i) (void)file_->TakeBlock();
     Flush();
     SetNextOnDisk(2, c.next_of_first);
-    blob_bytes::StoreSigned32(HeaderBytes() + kBlobHeaderFirstFreeOffset, c.first_free);
+    StoreI32Le(HeaderBytes() + kBlobHeaderFirstFreeOffset, c.first_free);
     Reopen();
     EXPECT_EQ(CodeRaisedBy([&] { (void)file_->TakeBlock(); }), kErrBlobBlockCorrupt);
   }
@@ -149,26 +149,22 @@ TEST_F(BlobFileTest, HeaderDamageGivesItsCode) {
       {"version 7", [](uint8_t* h) { h[kBlobHeaderVersionOffset] = 7; }, kErrInvalidTableFile, 0},
       {"foreign signature", [](uint8_t* h) { h[kBlobHeaderSignatureOffset + 3] ^= 0x40; },
        kErrInvalidTableFile, 0},
-      {"next new block 0",
-       [](uint8_t* h) { blob_bytes::StoreSigned32(h + kBlobHeaderNextNewOffset, 0); }, 0,
+      {"next new block 0", [](uint8_t* h) { StoreI32Le(h + kBlobHeaderNextNewOffset, 0); }, 0,
        kErrHeaderCorrupt},
-      {"next new block negative",
-       [](uint8_t* h) { blob_bytes::StoreSigned32(h + kBlobHeaderNextNewOffset, -8); }, 0,
-       kErrHeaderCorrupt},
+      {"next new block negative", [](uint8_t* h) { StoreI32Le(h + kBlobHeaderNextNewOffset, -8); },
+       0, kErrHeaderCorrupt},
       {"free block in an empty file",
        [](uint8_t* h) {
-         blob_bytes::StoreSigned32(h + kBlobHeaderNextNewOffset, 1);
-         blob_bytes::StoreSigned32(h + kBlobHeaderFirstFreeOffset, 1);
+         StoreI32Le(h + kBlobHeaderNextNewOffset, 1);
+         StoreI32Le(h + kBlobHeaderFirstFreeOffset, 1);
        },
        0, kErrHeaderCorrupt},
       {"free block past the count",
-       [](uint8_t* h) { blob_bytes::StoreSigned32(h + kBlobHeaderFirstFreeOffset, 4); }, 0,
-       kErrHeaderCorrupt},
-      {"free block negative",
-       [](uint8_t* h) { blob_bytes::StoreSigned32(h + kBlobHeaderFirstFreeOffset, -1); }, 0,
+       [](uint8_t* h) { StoreI32Le(h + kBlobHeaderFirstFreeOffset, 4); }, 0, kErrHeaderCorrupt},
+      {"free block negative", [](uint8_t* h) { StoreI32Le(h + kBlobHeaderFirstFreeOffset, -1); }, 0,
        kErrHeaderCorrupt},
       {"free block is the last block",
-       [](uint8_t* h) { blob_bytes::StoreSigned32(h + kBlobHeaderFirstFreeOffset, 3); }, 0, 0},
+       [](uint8_t* h) { StoreI32Le(h + kBlobHeaderFirstFreeOffset, 3); }, 0, 0},
       {"modified byte and reserved bytes are ignored",
        [](uint8_t* h) {
          h[kBlobHeaderModifiedOffset] = 0x5A;
@@ -344,10 +340,10 @@ TEST_F(BlobFileTest, ChangeCountersMoveAtEveryWriteAndAreSeenOnReload) {
   EXPECT_EQ(file_->ChangeCounter(), 4u);
 
   // After the largest signed value the counter continues at 1.
-  blob_bytes::Store32(HeaderBytes(), 2147483647u);
+  StoreU32Le(HeaderBytes(), 2147483647u);
   Reopen();
   file_->WriteHeader();
-  EXPECT_EQ(blob_bytes::Load32(HeaderBytes()), 1u);
+  EXPECT_EQ(LoadU32Le(HeaderBytes()), 1u);
 }
 
 TEST_F(BlobFileTest, VerificationReportsAndRepairsLengthCountAndFreePointer) {
@@ -387,8 +383,8 @@ TEST_F(BlobFileTest, VerificationReportsAndRepairsLengthCountAndFreePointer) {
       storage_.bytes.resize(
           static_cast<size_t>(static_cast<int64_t>(storage_.bytes.size()) + c.resize_by),
           std::byte{0x33});
-      blob_bytes::StoreSigned32(HeaderBytes() + kBlobHeaderNextNewOffset, c.next_new_block);
-      blob_bytes::StoreSigned32(HeaderBytes() + kBlobHeaderFirstFreeOffset, c.first_free);
+      StoreI32Le(HeaderBytes() + kBlobHeaderNextNewOffset, c.next_new_block);
+      StoreI32Le(HeaderBytes() + kBlobHeaderFirstFreeOffset, c.first_free);
       Reopen();
       std::vector<std::string> log;
       const bool clean =

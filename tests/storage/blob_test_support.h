@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "cache_test_doubles.h"
+#include "core/byte_order.h"
 #include "core/data_engine.h"
 #include "core/engine_error.h"
-#include "storage/blob_byte_order.h"
 #include "storage/blob_chain.h"
 #include "storage/blob_file.h"
 
@@ -97,12 +97,10 @@ class BlobFileFixture : public ::testing::Test {
     return storage_.bytes.data() + kBlobHeaderSize + size_t{block - 1} * block_size;
   }
   void SetNextOnDisk(uint32_t block, int32_t next) {
-    blob_bytes::StoreSigned32(reinterpret_cast<uint8_t*>(BlockBytes(block)) + kBlockNextOffset,
-                              next);
+    StoreI32Le(reinterpret_cast<uint8_t*>(BlockBytes(block)) + kBlockNextOffset, next);
   }
   void SetRevisionOnDisk(uint32_t block, int32_t revision) {
-    blob_bytes::StoreSigned32(reinterpret_cast<uint8_t*>(BlockBytes(block)) + kBlockRevisionOffset,
-                              revision);
+    StoreI32Le(reinterpret_cast<uint8_t*>(BlockBytes(block)) + kBlockRevisionOffset, revision);
   }
   uint8_t* HeaderBytes() { return reinterpret_cast<uint8_t*>(storage_.bytes.data()); }
 
