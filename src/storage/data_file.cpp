@@ -25,11 +25,7 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 uint64_t EngineDataFileStorage::FileSize() { return file_.Size(); }
 
-void EngineDataFileStorage::SetFileEnd(uint64_t size) {
-  ScopedEngineFileGuard guard(file_);
-  file_.Seek(TSeekOrigin::soBeginning, static_cast<int64_t>(size));
-  file_.Write(nullptr, 0);
-}
+void EngineDataFileStorage::SetFileEnd(uint64_t size) { file_.SetEnd(size); }
 
 void EngineDataFileStorage::FlushFile() { file_.Flush(); }
 

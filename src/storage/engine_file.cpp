@@ -145,6 +145,14 @@ uint64_t TEngineFile::Seek(TSeekOrigin origin, int64_t offset) {
 
 uint64_t TEngineFile::Size() { return static_cast<uint64_t>(Checked(base_file_->Size())); }
 
+void TEngineFile::SetEnd(uint64_t size) {
+  // The position is shared by every handle of the file: the seek and the write that sets the end
+  // must not be split by another user.
+  ScopedEngineFileGuard guard(*this);
+  Seek(TSeekOrigin::soBeginning, static_cast<int64_t>(size));
+  Write(nullptr, 0);
+}
+
 bool TEngineFile::LockRange(uint64_t offset, uint64_t length) {
   return base_file_->LockRange(offset, length);
 }

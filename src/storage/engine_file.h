@@ -132,6 +132,9 @@ class TEngineFile {
   uint64_t Seek(TSeekOrigin origin, int64_t offset);
   // The size of the file; the position is kept. REQUIRES: open.
   uint64_t Size();
+  // Cuts (or extends with zeros) the file to `size` bytes; the position is left there. Failures
+  // are raised as by Seek and Write. REQUIRES: open.
+  void SetEnd(uint64_t size);
 
   // Seek and Read or Write under one entry of the guard, without allocating: the block caches'
   // path. Same answers and errors as Read and Write. REQUIRES: open.

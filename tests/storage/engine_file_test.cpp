@@ -136,6 +136,18 @@ TEST_F(EngineFileTest, SizeKeepsThePositionAndSeekFromTheEnd) {
   EXPECT_EQ(file.Size(), 5u);
 }
 
+TEST_F(EngineFileTest, SetEndCutsAndExtendsWithZeros) {
+  TEngineFile file(engine_, MakeFile("t.dat", "0123456789"), false);
+  file.Open();
+  file.SetEnd(4);
+  EXPECT_EQ(file.Size(), 4u);
+  file.SetEnd(6);
+  EXPECT_EQ(file.Size(), 6u);
+  char bytes[6] = {};
+  EXPECT_EQ(file.ReadAt(0, bytes, sizeof bytes, false), 6u);
+  EXPECT_EQ(std::string(bytes, 6), std::string("0123\0\0", 6));
+}
+
 TEST_F(EngineFileTest, ClosingAndDestructionReleaseTheRegistryEntry) {
   const std::string path = MakeFile("t.dat", "rows");
   {
