@@ -4,14 +4,16 @@
 DEBIAN_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   libicu-dev zlib1g-dev libssl-dev libcpp-httplib-dev \
-  libcurl4-openssl-dev libgtk-3-dev libgtksourceview-4-dev xvfb xauth libsqlite3-dev
+  clang libclang-rt-14-dev libcurl4-openssl-dev libgtk-3-dev libgtksourceview-4-dev xvfb xauth libsqlite3-dev
 
 DEBUG_DIR   := build/debug
 RELEASE_DIR := build/release
+FUZZ_DIR    := build/fuzz
+FUZZ_SECONDS ?= 600
 JOBS        ?= $(shell nproc)
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build release test bench demo format check-layers clean
+.PHONY: all deps configure build release fuzz-build test bench demo fuzz format check-layers clean
 
 all: build
 
@@ -39,9 +41,26 @@ build: deps $(DEBUG_DIR)/build.ninja
 release: deps $(RELEASE_DIR)/build.ninja
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
-# Every test, in the sanitizer build. ctest's summary is the last thing printed.
-test: build
+$(FUZZ_DIR)/build.ninja:
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DALLSQL_BUILD_FUZZ=ON -DALLSQL_BUILD_TESTS=OFF \
+	  -DALLSQL_BUILD_BENCH=OFF -DALLSQL_WERROR=OFF
+
+# The libFuzzer targets (clang, ASan + UBSan), in build/fuzz.
+fuzz-build: deps $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) --target fuzzers -j $(JOBS)
+
+# Every test, in the sanitizer build, and each fuzz target for a minute. ctest's summary is the
+# last thing printed.
+test: build fuzz-build
 	ctest --test-dir $(DEBUG_DIR) -j $(JOBS) --output-on-failure
+
+# Each fuzz target for FUZZ_SECONDS (default 600) on a scratch copy of its seed corpus.
+fuzz: fuzz-build
+	@for f in $(FUZZ_DIR)/fuzz/*_fuzz; do \
+	  [ -x "$$f" ] || continue; n=$$(basename $$f); echo "== $$n"; \
+	  bash scripts/run_fuzz.sh "$$f" fuzz/$${n}_corpus $(FUZZ_SECONDS) || exit 1; \
+	done
 
 # The benchmarks, in the Release build.
 bench: release

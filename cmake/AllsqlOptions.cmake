@@ -5,7 +5,19 @@
 # fault injection of the platform layer; Release builds are plain -O2.
 
 add_library(allsql_warnings INTERFACE)
-target_compile_options(allsql_warnings INTERFACE -Wall -Wextra -Werror)
+target_compile_options(allsql_warnings INTERFACE -Wall -Wextra)
+if(ALLSQL_WERROR)
+  target_compile_options(allsql_warnings INTERFACE -Werror)
+endif()
+
+# The fuzz build (clang) instruments every library for coverage; only the fuzz targets link the
+# fuzzer's driver.
+if(ALLSQL_BUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "ALLSQL_BUILD_FUZZ needs clang")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 set(ALLSQL_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined
     -fno-omit-frame-pointer)
