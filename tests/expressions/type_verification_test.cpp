@@ -473,5 +473,77 @@ TEST_F(VerifierTest, VerifyingTwiceGivesTheSameTypes) {
   }
 }
 
+// Every operator and function form over every pair of operand kinds either verifies, with every
+// node typed and given its operation, or raises the engine error; nothing else happens.
+TEST_F(VerifierTest, EveryFormOverEveryOperandVerifiesOrRaises) {
+  const std::vector<std::string> forms = {"$ + $",
+                                          "$ - $",
+                                          "$ * $",
+                                          "$ / $",
+                                          "$ MOD $",
+                                          "$ = $",
+                                          "$ < $",
+                                          "$ AND $",
+                                          "NOT $",
+                                          "-$",
+                                          "$ LIKE $",
+                                          "$ BETWEEN $ AND $",
+                                          "$ IN ($, $)",
+                                          "$ IS NULL",
+                                          "UPPER($)",
+                                          "SUBSTRING($ FROM $ FOR $)",
+                                          "REPLACE($ WITH $ IN $)",
+                                          "REPEAT($ FOR $)",
+                                          "LEFT($ FOR $)",
+                                          "CONCAT($ WITH $)",
+                                          "TRIM(BOTH $ FROM $)",
+                                          "EXTRACT(WEEK FROM $)",
+                                          "SUM($)",
+                                          "MIN($)",
+                                          "AVG($)",
+                                          "COUNT($)",
+                                          "ABS($)",
+                                          "ROUND($ TO $)",
+                                          "MOD($, $)",
+                                          "CEILING($)",
+                                          "SQRT($)",
+                                          "IF($ THEN $ ELSE $)",
+                                          "IFNULL($ THEN $ ELSE $)",
+                                          "NULLIF($, $)",
+                                          "COALESCE($, $)",
+                                          "CASE $ WHEN $ THEN $ ELSE $ END",
+                                          "CASE WHEN $ THEN $ END",
+                                          "CAST($ AS VARCHAR(5))",
+                                          "CAST($ AS DATE)",
+                                          "CAST($ AS DECIMAL(5, 2))",
+                                          "ADDONE($)",
+                                          "YEARSFROMMSECS($)"};
+  const std::vector<std::string> operands = {"NULL", "''", "'2013-01-01'", "1", "1.5", "TRUE", "s",
+                                             "m",    "g",  "bl",           "d", "ts",  "c",    "by",
+                                             "?"};
+  for (bool boolean_context : {false, true}) {
+    for (const std::string& form : forms) {
+      for (const std::string& first : operands) {
+        for (const std::string& rest : operands) {
+          // The first operand, then the other one in every further place.
+          std::string text = form;
+          const std::string* operand = &first;
+          for (size_t at = text.find('$'); at != std::string::npos; at = text.find('$')) {
+            text.replace(at, 1, *operand);
+            operand = &rest;
+          }
+          SCOPED_TRACE(text);
+          try {
+            auto tree = Verified(text, {.null_allowed = true, .boolean_context = boolean_context});
+            ExpectOperations(*tree);
+          } catch (const EVELTRAEngineError& error) {
+            EXPECT_EQ(error.EngineCode(), kErrSqlParse);
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace veltra
