@@ -1,5 +1,5 @@
-// Operation selection and the operations of the node kinds that need no type rules: columns,
-// constants, AND, OR, NOT and the host's defaults.
+// Operation selection and the operations of the logical and extended nodes: AND, OR, NOT, LIKE,
+// IN lists, IN sub-queries and BETWEEN, and of columns and constants.
 #include "expressions/evaluator.h"
 
 #include <cstring>
@@ -7,6 +7,10 @@
 
 #include "core/engine_error.h"
 #include "core/error_codes.h"
+#include "expressions/arithmetic.h"
+#include "expressions/builtin_functions.h"
+#include "expressions/comparison.h"
+#include "expressions/like_match.h"
 
 namespace veltra {
 
@@ -19,6 +23,14 @@ int32_t TEvaluationHost::TextOccurs(const TExpToken&, std::string_view, TEvaluat
 }
 int32_t TEvaluationHost::LastAutoInc(std::string_view, TEvaluationContext&) { return 0; }
 void TEvaluationHost::CallCustomFunction(TExpToken& node, TEvaluationContext&) { SetNull(node); }
+void TEvaluationHost::FetchCurrentValue(TExpToken& node, TEvaluationContext&) {
+  RaiseIllegalColumn(node);
+}
+
+TEvaluationHost& DefaultEvaluationHost() {
+  static TEvaluationHost host;
+  return host;
+}
 
 void SetNull(TExpToken& node) {
   node.IsNull = true;
@@ -36,7 +48,8 @@ namespace {
 void EvaluateConstant(TExpToken&, TEvaluationContext&) {}
 
 void EvaluateColumn(TExpToken& node, TEvaluationContext& context) {
-  if (context.Fetcher == nullptr) RaiseIllegalColumn(node);
+  if (context.Fetcher == nullptr) [[unlikely]]
+    RaiseIllegalColumn(node);
   context.Fetcher(node, context);
 }
 
@@ -45,17 +58,139 @@ void EvaluateColumn(TExpToken& node, TEvaluationContext& context) {
   RaiseEngineError(kErrSqlParse, {.message = message, .line = node.Line, .column = node.Column});
 }
 
-}  // namespace
+// ---- Logic: the right operand first, the left only when the right does not decide ----------
 
-TNodeOperation SelectOperation(const TExpToken& node) {
+void EvaluateAnd(TExpToken& node, TEvaluationContext& context) {
+  bool result = EvaluateCondition(*node.Right, context) && EvaluateCondition(*node.Left, context);
+  SetBooleanResult(node, result);
+}
+
+void EvaluateOr(TExpToken& node, TEvaluationContext& context) {
+  bool result = EvaluateCondition(*node.Right, context) || EvaluateCondition(*node.Left, context);
+  SetBooleanResult(node, result);
+}
+
+void EvaluateNot(TExpToken& node, TEvaluationContext& context) {
+  SetBooleanResult(node, !EvaluateCondition(*node.Left, context));
+}
+
+// ---- LIKE ------------------------------------------------------------------------------------
+
+template <bool kNot>
+void EvaluateLike(TExpToken& node, TEvaluationContext& context) {
+  TExpToken& value = *node.Children[0];
+  TExpToken& pattern = *node.Children[1];
+  Evaluate(value, context);
+  Evaluate(pattern, context);
+  std::optional<uint8_t> escape;
+  if (node.Children.size() > 2 && node.Children[2]) {
+    TExpToken& escape_node = *node.Children[2];
+    Evaluate(escape_node, context);
+    std::string_view escape_text = NodeText(escape_node);
+    if (!escape_node.IsNull && !escape_text.empty()) escape = static_cast<uint8_t>(escape_text[0]);
+  }
+  bool matched = !value.IsNull && !pattern.IsNull &&
+                 LikeMatch(NodeText(value), NodeText(pattern), escape, context.Locale);
+  SetBooleanResult(node, matched != kNot);
+}
+
+// ---- IN lists and sub-queries ------------------------------------------------------------------
+
+template <bool kNot>
+void EvaluateInList(TExpToken& node, TEvaluationContext& context) {
+  TExpToken& value = *node.Children[0];
+  Evaluate(value, context);
+  bool found = false;
+  for (size_t i = 1; i < node.Children.size() && !found; ++i) {
+    TExpToken& element = *node.Children[i];
+    Evaluate(element, context);
+    found = CompareValues(TOperator::opEqual, value, element,
+                          ValueComparerOf(value.DataType, element.DataType), context);
+  }
+  SetBooleanResult(node, found != kNot);
+}
+
+template <bool kNot>
+void EvaluateInSubQuery(TExpToken& node, TEvaluationContext& context) {
+  Evaluate(*node.Children[0], context);
+  bool found = HostOf(context).SubQueryHasRow(node, context);
+  SetBooleanResult(node, found != kNot);
+}
+
+TNodeOperation SelectExtended(const TExpToken& node) {
+  if (node.Children.size() < 1 || !node.Children[0]) return nullptr;
+  for (const auto& child : node.Children) {
+    if (!child) return nullptr;
+  }
+  switch (node.Operator) {
+    case TOperator::opLike:
+    case TOperator::opNotLike:
+      if (node.Children.size() < 2) return nullptr;
+      return node.Operator == TOperator::opLike ? EvaluateLike<false> : EvaluateLike<true>;
+    case TOperator::opInList:
+      return EvaluateInList<false>;
+    case TOperator::opNotInList:
+      return EvaluateInList<true>;
+    case TOperator::opInSubQuery:
+      return EvaluateInSubQuery<false>;
+    case TOperator::opNotInSubQuery:
+      return EvaluateInSubQuery<true>;
+    case TOperator::opBetween:
+    case TOperator::opNotBetween:
+      return SelectBetweenOperation(node);
+    default:
+      return nullptr;
+  }
+}
+
+TNodeOperation SelectBinaryOperation(const TExpToken& node) {
+  if (!node.Left || !node.Right) return nullptr;
+  switch (node.Operator) {
+    case TOperator::opAnd:
+      return EvaluateAnd;
+    case TOperator::opOr:
+      return EvaluateOr;
+    case TOperator::opEqual:
+    case TOperator::opNotEqual:
+    case TOperator::opGreater:
+    case TOperator::opLess:
+    case TOperator::opGreaterOrEqual:
+    case TOperator::opLessOrEqual:
+      return SelectComparisonOperation(node);
+    default:
+      return SelectArithmeticOperation(node);
+  }
+}
+
+TNodeOperation SelectKnownOperation(const TExpToken& node) {
   switch (node.Kind) {
     case TNodeKind::nkConstant:
       return EvaluateConstant;
     case TNodeKind::nkColumn:
       return EvaluateColumn;
-    default:
-      return EvaluateUnsupported;
+    case TNodeKind::nkUnary:
+      if (!node.Left) return nullptr;
+      if (node.Operator == TOperator::opNot) return EvaluateNot;
+      return SelectArithmeticOperation(node);
+    case TNodeKind::nkBinary:
+      return SelectBinaryOperation(node);
+    case TNodeKind::nkCompare:
+      return SelectComparisonOperation(node);
+    case TNodeKind::nkExtended:
+      return SelectExtended(node);
+    case TNodeKind::nkFunction:
+      return SelectFunctionOperation(node);
+    case TNodeKind::nkNone:
+      break;
   }
+  return nullptr;
+}
+
+}  // namespace
+
+TNodeOperation SelectOperation(const TExpToken& node) {
+  TNodeOperation operation = SelectKnownOperation(node);
+  return operation != nullptr ? operation : EvaluateUnsupported;
 }
 
 void SelectOperations(TExpToken& root) {

@@ -48,7 +48,17 @@ class TEvaluationHost {
   // A custom function: computes the value of `node` (an opCustomFunction node whose children are
   // already evaluated) into its buffer. The default makes the value NULL.
   virtual void CallCustomFunction(TExpToken& node, TEvaluationContext& context);
+  // A node made by MakeCurrentValueNode (tree_utilities.h): copies the current value of the
+  // column it names (its SourceTable and FieldNumber) into its buffer. The default raises the
+  // illegal-column error.
+  virtual void FetchCurrentValue(TExpToken& node, TEvaluationContext& context);
 };
+
+// The host used when a context has none.
+TEvaluationHost& DefaultEvaluationHost();
+
+// The context's host, or the default one.
+inline TEvaluationHost& HostOf(const TEvaluationContext& context);
 
 // What evaluation passes down the tree. A context is cheap to make and is used by one thread.
 struct TEvaluationContext {
@@ -60,6 +70,10 @@ struct TEvaluationContext {
   TColumnFetcher Fetcher = nullptr;  // null: a column node raises 11949
   TEvaluationHost* Host = nullptr;   // null: the TEvaluationHost defaults
 };
+
+inline TEvaluationHost& HostOf(const TEvaluationContext& context) {
+  return context.Host != nullptr ? *context.Host : DefaultEvaluationHost();
+}
 
 // Computes the value of `node` and of every node below it that it needs, in place.
 // REQUIRES: the tree is verified (every node has its Operation). Engine errors raised below

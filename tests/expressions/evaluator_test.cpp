@@ -1,0 +1,212 @@
+// Evaluation by node kind: AND, OR and NOT with NULL operands and their evaluation order, LIKE
+// and NOT LIKE with NULLs, IN lists, BETWEEN, columns through the fetcher, and the internal error
+// of a column without one.
+#include "expressions/evaluator.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "core/engine_error.h"
+#include "core/error_codes.h"
+#include "test_trees.h"
+
+namespace veltra {
+namespace {
+
+using namespace test_trees;
+using O = TOperator;
+using T = TDataType;
+
+// A column whose value the test fetcher reads from the record: an integer at offset
+// FieldNumber * 4, NULL when it is the smallest integer; the fetcher counts its calls.
+struct FetchLog {
+  int calls = 0;
+};
+
+void FetchInteger(TExpToken& column, TEvaluationContext& context) {
+  ++static_cast<FetchLog*>(context.Owner)->calls;
+  int32_t value = LoadInteger(context.Record + 4 * column.FieldNumber);
+  if (value == INT32_MIN) {
+    SetNull(column);
+    return;
+  }
+  column.IsNull = false;
+  StoreInteger(column.Data(), value);
+}
+
+Node Column(uint16_t field) {
+  Node n = Typed(TNodeKind::nkColumn, O::opNone, "c" + std::to_string(field), T::dtInteger);
+  n->ColumnName = n->Text;
+  n->FieldNumber = field;
+  return n;
+}
+
+Node BoolOrNull(int v) { return v < 0 ? Null(T::dtBoolean) : Bool(v != 0); }
+
+struct LogicCase {
+  int left;  // 0 false, 1 true, -1 NULL
+  int right;
+  bool and_result;
+  bool or_result;
+};
+
+const LogicCase kLogicCases[] = {
+    {1, 1, true, true},   {1, 0, false, true},  {0, 1, false, true},    {0, 0, false, false},
+    {-1, 1, false, true}, {1, -1, false, true}, {-1, -1, false, false}, {-1, 0, false, false},
+};
+
+TEST(Logic, NullBooleansCountAsFalse) {
+  for (const LogicCase& c : kLogicCases) {
+    Node conj = Binary(O::opAnd, BoolOrNull(c.left), BoolOrNull(c.right));
+    Node disj = Binary(O::opOr, BoolOrNull(c.left), BoolOrNull(c.right));
+    EXPECT_EQ(BoolOf(EvalTree(*conj)), c.and_result) << c.left << " AND " << c.right;
+    EXPECT_EQ(BoolOf(EvalTree(*disj)), c.or_result) << c.left << " OR " << c.right;
+  }
+  for (int v : {-1, 0, 1}) {
+    Node negation = Unary(O::opNot, BoolOrNull(v), T::dtBoolean);
+    EXPECT_EQ(BoolOf(EvalTree(*negation)), v != 1) << "NOT " << v;
+  }
+}
+
+TEST(Logic, TheRightOperandDecidesFirstAndTheLeftIsSkipped) {
+  int32_t record[2] = {7, 0};
+  FetchLog log;
+  TEvaluationContext context{reinterpret_cast<uint8_t*>(record), &log, nullptr, FetchInteger};
+  // c0 = 7 AND FALSE: the left comparison never fetches.
+  Node conj = Binary(O::opAnd, Binary(O::opEqual, Column(0), Int(7)), Bool(false));
+  EXPECT_EQ(BoolOf(EvalTree(*conj, context)), false);
+  EXPECT_EQ(log.calls, 0);
+  Node disj = Binary(O::opOr, Binary(O::opEqual, Column(0), Int(7)), Bool(true));
+  EXPECT_EQ(BoolOf(EvalTree(*disj, context)), true);
+  EXPECT_EQ(log.calls, 0);
+  Node both = Binary(O::opAnd, Binary(O::opEqual, Column(0), Int(7)), Bool(true));
+  EXPECT_EQ(BoolOf(EvalTree(*both, context)), true);
+  EXPECT_EQ(log.calls, 1);
+}
+
+TEST(Column, ValuesComeThroughTheFetcherForEachRecord) {
+  int32_t record[2] = {0, 41};
+  FetchLog log;
+  TEvaluationContext context{reinterpret_cast<uint8_t*>(record), &log, nullptr, FetchInteger};
+  Node sum = Binary(O::opAdd, Column(1), Int(1), T::dtInteger);
+  EXPECT_EQ(IntOf(EvalTree(*sum, context)), 42);
+  record[1] = INT32_MIN;
+  Evaluate(*sum, context);
+  EXPECT_EQ(IntOf(*sum), std::nullopt);
+  record[1] = 1;
+  Evaluate(*sum, context);
+  EXPECT_EQ(IntOf(*sum), 2);
+}
+
+TEST(Column, WithoutAFetcherRaisesTheInternalColumnError) {
+  Node node = Binary(O::opGreater, Column(3), Int(1));
+  node->Left->ColumnName = "Amount";
+  node->Left->Line = 2;
+  node->Left->Column = 9;
+  try {
+    EvalTree(*node);
+    FAIL() << "no error";
+  } catch (const EVELTRAEngineError& e) {
+    EXPECT_EQ(e.EngineCode(), kErrSqlParse);
+    EXPECT_EQ(e.ContextMessage(), "Internal error: Column \"Amount\" specified illegally");
+    EXPECT_EQ(e.ContextLine(), 2);
+    EXPECT_EQ(e.ContextColumn(), 9);
+  }
+}
+
+TEST(Operations, ATreeOfUnknownShapeRaisesInsteadOfCrashing) {
+  Node node = Binary(O::opLike, Int(1), Int(2));  // LIKE is never binary
+  EXPECT_THROW(EvalTree(*node), EVELTRAEngineError);
+  Node no_operands = Typed(TNodeKind::nkExtended, O::opBetween, "BETWEEN", T::dtBoolean);
+  EXPECT_THROW(EvalTree(*no_operands), EVELTRAEngineError);
+}
+
+struct ExtendedCase {
+  const char* name;
+  std::function<Node()> build;
+  bool result;
+};
+
+Node Like(O op, Node value, Node pattern) {
+  return Extended(op, List(std::move(value), std::move(pattern)));
+}
+
+const ExtendedCase kExtendedCases[] = {
+    {"LikeMatches", [] { return Like(O::opLike, Str("Smith"), Str("Sm%")); }, true},
+    {"LikeNullPattern", [] { return Like(O::opLike, Str("abc"), Null(T::dtString)); }, false},
+    {"NotLikeNullPattern", [] { return Like(O::opNotLike, Str("abc"), Null(T::dtString)); }, true},
+    {"LikeNullValue", [] { return Like(O::opLike, Null(T::dtString), Str("%")); }, false},
+    {"NotLikeMatch", [] { return Like(O::opNotLike, Str("Smith"), Str("S_ith")); }, false},
+    {"LikeWithEscape", [] { return Extended(O::opLike, List(Str("50%"), Str("50!%"), Str("!"))); },
+     true},
+    {"LikeEscapedPercentIsLiteral",
+     [] { return Extended(O::opLike, List(Str("500"), Str("50!%"), Str("!"))); }, false},
+    {"InListFound", [] { return Extended(O::opInList, List(Int(3), Int(1), Float(3.0))); }, true},
+    {"InListMissing", [] { return Extended(O::opInList, List(Int(3), Int(1), Int(2))); }, false},
+    {"NotInListMissing", [] { return Extended(O::opNotInList, List(Int(3), Int(1))); }, true},
+    {"InListNullMatchesNull",
+     [] { return Extended(O::opInList, List(Null(T::dtInteger), Int(1), Null(T::dtInteger))); },
+     true},
+    {"InListOfTexts", [] { return Extended(O::opInList, List(Str("b"), Str("a"), Str("b"))); },
+     true},
+    {"BetweenInside", [] { return Extended(O::opBetween, List(Int(5), Int(5), Int(20))); }, true},
+    {"BetweenAbove", [] { return Extended(O::opBetween, List(Int(21), Int(5), Int(20))); }, false},
+    {"BetweenMixedBounds",
+     [] { return Extended(O::opBetween, List(Int(7), Float(6.5), Large(7))); }, true},
+    {"NotBetweenBelow", [] { return Extended(O::opNotBetween, List(Int(4), Int(5), Int(20))); },
+     true},
+    {"BetweenNullValue",
+     [] { return Extended(O::opBetween, List(Null(T::dtInteger), Int(5), Int(20))); }, false},
+    {"NotBetweenNullValue",
+     [] { return Extended(O::opNotBetween, List(Null(T::dtInteger), Int(5), Int(20))); }, true},
+    {"BetweenTexts", [] { return Extended(O::opBetween, List(Str("m"), Str("a"), Str("z"))); },
+     true},
+    {"BetweenDates", [] { return Extended(O::opBetween, List(Date(9), Date(10), Date(20))); },
+     false},
+    {"InSubQueryWithoutHostHasNoRow",
+     [] { return Extended(O::opInSubQuery, List(Int(1), Int(1))); }, false},
+    {"NotInSubQueryWithoutHost", [] { return Extended(O::opNotInSubQuery, List(Int(1), Int(1))); },
+     true},
+};
+
+class ExtendedOperators : public ::testing::TestWithParam<ExtendedCase> {};
+
+TEST_P(ExtendedOperators, Answer) {
+  Node node = GetParam().build();
+  EXPECT_EQ(BoolOf(EvalTree(*node)), GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Evaluation, ExtendedOperators, ::testing::ValuesIn(kExtendedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(InList, StopsAtTheFirstEqualElement) {
+  int32_t record[2] = {1, 2};
+  FetchLog log;
+  TEvaluationContext context{reinterpret_cast<uint8_t*>(record), &log, nullptr, FetchInteger};
+  Node node = Extended(O::opInList, List(Int(1), Column(0), Column(1)));
+  EXPECT_EQ(BoolOf(EvalTree(*node, context)), true);
+  EXPECT_EQ(log.calls, 1);
+}
+
+class RecordingHost : public TEvaluationHost {
+ public:
+  bool SubQueryHasRow(TExpToken& node, TEvaluationContext&) override {
+    seen = IntOf(*node.Children[0]).value_or(-1);
+    return seen == 4;
+  }
+  int64_t seen = 0;
+};
+
+TEST(InSubQuery, AsksTheHostWithTheEvaluatedValue) {
+  RecordingHost host;
+  TEvaluationContext context;
+  context.Host = &host;
+  Node node =
+      Extended(O::opInSubQuery, List(Binary(O::opAdd, Int(2), Int(2), T::dtInteger), Int(0)));
+  EXPECT_EQ(BoolOf(EvalTree(*node, context)), true);
+  EXPECT_EQ(host.seen, 4);
+}
+
+}  // namespace
+}  // namespace veltra
