@@ -74,9 +74,10 @@ void EvaluateCase(TExpToken& node, TEvaluationContext& context) {
 // The lists of a CASE node are evaluated by the CASE node itself; on their own they do nothing.
 void EvaluateCaseList(TExpToken&, TEvaluationContext&) {}
 
-// CAST(x AS type): a value that does not convert is NULL. A memo target takes the whole text.
+// CAST(x AS type): a value that does not convert is NULL; a text is cut to the target's length
+// (a memo target takes the whole text).
 void EvaluateCast(TExpToken& node, TEvaluationContext& context) {
-  AssignConverted(node, EvaluateArg(node, 0, context));
+  AssignConverted(node, EvaluateArg(node, 0, context), TTextFit::tfCut);
 }
 
 }  // namespace

@@ -83,14 +83,18 @@ inline void SetLargeIntResult(TExpToken& node, int64_t value) {
 // A float result; NaN and the infinities (math errors) give NULL.
 void SetFloatResult(TExpToken& node, double value);
 
-// Converts `source`'s value to the node's type, subtype, size and scale into the node's buffer:
-// NULL stays NULL, a value that does not convert gives NULL. A text or memo longer than the
-// node's size grows the node when the node is a memo, else is cut to the size.
-void AssignConverted(TExpToken& node, const TExpToken& source);
+// How a text longer than the node's size is taken: cut to the size (CAST to a string of a given
+// length), or whole, the node's buffer growing (the chosen value of IF, COALESCE, CASE and their
+// kin, whose verified size is that of the longest verified argument).
+enum class TTextFit : uint8_t { tfCut, tfGrow };
 
-// Whether two evaluated values are equal by the rules of '=': two NULLs are equal, a NULL and a
-// value are not; numbers by value, texts with the locale (bytes without one), Booleans as truth
-// values, a date against a timestamp at its midnight, bytes over the shorter size.
+// Converts `source`'s value to the node's type, subtype, size and scale into the node's buffer:
+// NULL stays NULL, a value that does not convert gives NULL. A text beside a text is copied as
+// `fit` says; a memo node always takes the whole text.
+void AssignConverted(TExpToken& node, const TExpToken& source, TTextFit fit = TTextFit::tfGrow);
+
+// Whether two evaluated values are equal by the rules of '=' (comparison.h): two NULLs are
+// equal, a NULL and a value are not, values of types that do not compare are unequal.
 bool ValuesEqual(const TExpToken& left, const TExpToken& right, TEvaluationContext& context);
 
 }  // namespace veltra::functions

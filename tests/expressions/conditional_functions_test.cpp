@@ -146,6 +146,9 @@ TEST(ConditionalFunctions, TextResults) {
          return Fn(O::opCast, {D::dtBlob, 4, 0, TDataSubType::dsMemo}, Str(std::string(2000, 'm')));
        },
        std::string(2000, 'm')},
+      {"IF keeps a text longer than its verified size whole",
+       [] { return Fn(O::opIf, Text(3), Bool(true), Str(std::string(700, 'w')), Str("x")); },
+       std::string(700, 'w')},
       {"CASE text values",
        [] {
          return CaseNode(Text(6), List(Str("b"), Str("a")), List(Str("no"), Str("yes"), NullOf()),
