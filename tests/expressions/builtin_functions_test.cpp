@@ -13,6 +13,7 @@
 #include "expressions/evaluator.h"
 #include "expressions/expression_parser.h"
 #include "expressions/type_verification.h"
+#include "function_fixture.h"
 
 namespace veltra {
 namespace {
@@ -162,6 +163,92 @@ TEST(BuiltinFunctions, EveryFunctionFormHasAnOperation) {
       ADD_FAILURE() << text << ": " << error.what();
     }
   }
+}
+
+using namespace function_test;  // NOLINT: the tree builders
+
+// Answers as a source would, and records what it was asked.
+class RecordingHost : public TEvaluationHost {
+ public:
+  bool TextSearch(const TExpToken&, std::string_view words, TEvaluationContext&) override {
+    return words == "lotto draw";
+  }
+  int32_t TextOccurs(const TExpToken&, std::string_view words, TEvaluationContext&) override {
+    return words == "many" ? 70000 : 2;
+  }
+  int32_t LastAutoInc(std::string_view table, TEvaluationContext&) override {
+    return table == "games" ? 41 : 0;
+  }
+  void CallCustomFunction(TExpToken& node, TEvaluationContext&) override {
+    int64_t sum = 0;
+    for (const auto& child : node.Children) sum += *IntResult(*child);
+    StoreInteger(node.Data(), static_cast<int32_t>(sum));
+    node.IsNull = false;
+  }
+};
+
+Node Column(std::string name) {
+  Node node = Str("the record's text");
+  node->Kind = TNodeKind::nkColumn;
+  node->ColumnName = std::move(name);
+  node->Operation = [](TExpToken&, TEvaluationContext&) {};  // fetched already
+  return node;
+}
+
+struct HostCase {
+  const char* label;
+  std::function<Node()> build;
+  std::optional<int64_t> expected;
+};
+
+TEST(BuiltinFunctions, HostFunctionsAndAggregateArguments) {
+  const HostCase cases[] = {
+      {"TEXTSEARCH found",
+       [] { return Fn(O::opTextSearch, Of(D::dtBoolean), Str("lotto draw"), Column("notes")); }, 1},
+      {"TEXTSEARCH not found",
+       [] { return Fn(O::opTextSearch, Of(D::dtBoolean), Str("other"), Column("notes")); }, 0},
+      {"TEXTSEARCH of NULL words",
+       [] { return Fn(O::opTextSearch, Of(D::dtBoolean), NullOf(D::dtString), Column("n")); }, 0},
+      {"TEXTOCCURS as an integer",
+       [] { return Fn(O::opTextOccurs, Of(D::dtInteger), Str("x"), Column("notes")); }, 2},
+      {"TEXTOCCURS as a word is clamped",
+       [] { return Fn(O::opTextOccurs, Of(D::dtWord), Str("many"), Column("notes")); }, 65535},
+      {"LASTAUTOINC", [] { return Fn(O::opLastAutoInc, Of(D::dtInteger), Str("games")); }, 41},
+      {"IDENT_CURRENT of no source",
+       [] { return Fn(O::opIdentCurrent, Of(D::dtInteger), Str("other")); }, 0},
+      {"custom function", [] { return Fn(O::opCustomFunction, Of(D::dtInteger), Int(2), Int(3)); },
+       5},
+      {"SUM takes its result type", [] { return Fn(O::opSum, Of(D::dtInteger), Small(-5)); }, -5},
+      {"MAX of a NULL", [] { return Fn(O::opMax, Of(D::dtInteger), NullOf(D::dtInteger)); },
+       std::nullopt},
+      {"COUNT of a value", [] { return Fn(O::opCount, Of(D::dtInteger), Int(0)); }, 1},
+      {"COUNT of a NULL", [] { return Fn(O::opCount, Of(D::dtInteger), NullOf()); }, std::nullopt},
+      {"COUNT(*)",
+       [] {
+         Node star = MakeToken(TNodeKind::nkColumn, O::opNone, "*");
+         star->ColumnName = "*";
+         star->Operation = SelectOperation(*star);  // raises if evaluated without a fetcher
+         return Fn(O::opCount, Of(D::dtInteger), std::move(star));
+       },
+       1},
+  };
+  for (const HostCase& c : cases) {
+    RecordingHost host;
+    TEvaluationContext context;
+    context.Host = &host;
+    Node node = c.build();
+    Evaluate(*node, context);
+    EXPECT_EQ(IntResult(*node), c.expected) << c.label;
+  }
+}
+
+TEST(BuiltinFunctions, WithoutAHostTheFunctionsAnswerAsWithoutASource) {
+  Node search = Fn(O::opTextSearch, Of(D::dtBoolean), Str("lotto draw"), Column("notes"));
+  Node last = Fn(O::opLastAutoInc, Of(D::dtInteger), Str("games"));
+  Node custom = Fn(O::opCustomFunction, Of(D::dtInteger), Int(1));
+  EXPECT_EQ(IntResult(EvaluateTree(*search)), 0);
+  EXPECT_EQ(IntResult(EvaluateTree(*last)), 0);
+  EXPECT_EQ(IntResult(EvaluateTree(*custom)), std::nullopt);
 }
 
 }  // namespace
