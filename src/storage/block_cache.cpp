@@ -32,6 +32,18 @@ TBuffer* BlockCache::FindVictim() const {
   return nullptr;
 }
 
+void BlockCache::MoveTailGroupToHead(TBuffer& newest) {
+  if (&newest == head_) return;  // the group is the whole list
+  TBuffer* const oldest = tail_;
+  TBuffer* const rest = newest.newer_;
+  rest->older_ = nullptr;
+  tail_ = rest;
+  newest.newer_ = nullptr;
+  oldest->older_ = head_;
+  head_->newer_ = oldest;
+  head_ = &newest;
+}
+
 void BlockCache::Free(TBuffer& buffer) { Extract(buffer).reset(); }
 
 void BlockCache::DiscardAll() {

@@ -89,6 +89,39 @@ class BlockCache {
     return FindVictim();
   }
 
+  // Whether any block of [first, first + count) is cached. REQUIRES: count > 0 and the range
+  // ends at a valid block number.
+  bool AnyCached(uint32_t first, uint32_t count) const { return index_.AnyInRange(first, count); }
+
+  // The replacement of a read run as one group. Takes the least recently used buffers in turn,
+  // from the tail, while they are clean and unpinned, up to `count` of them, and gives them the
+  // blocks of [first, first + count) in ascending order when `ascending`, else descending,
+  // calling `load(buffer)` for each once it has its new number. Returns how many it placed. The
+  // result is that of renumbering each of them in turn (see Renumber): the last one placed is at
+  // the head and the others follow it in the order they were placed; the group is moved there in
+  // one splice. REQUIRES: count > 0; no block of the range is cached (AnyCached); the range ends
+  // at a valid block number.
+  template <typename Load>
+  uint32_t ReplaceTail(uint32_t first, uint32_t count, bool ascending, Load&& load) {
+    uint32_t block = ascending ? first : first + (count - 1);
+    uint32_t placed = 0;
+    TBuffer* newest = nullptr;
+    for (TBuffer* buffer = tail_; placed < count && buffer != nullptr;) {
+      if (buffer->dirty_ || buffer->pin_count_ != 0) break;
+      TBuffer* const next = buffer->newer_;
+      index_.Erase(*buffer);
+      buffer->block_number_ = block;
+      index_.Insert(*buffer);
+      load(*buffer);
+      newest = buffer;
+      ++placed;
+      block = ascending ? block + 1 : block - 1;
+      buffer = next;
+    }
+    if (newest != nullptr) MoveTailGroupToHead(*newest);
+    return placed;
+  }
+
   // Removes a cached, unpinned buffer and frees it, dirty or not. REQUIRES: unpinned.
   void Free(TBuffer& buffer);
 
@@ -134,6 +167,8 @@ class BlockCache {
     }
     head_ = &buffer;
   }
+  // Moves the buffers from the tail up to `newest` in front of the head, keeping their order.
+  void MoveTailGroupToHead(TBuffer& newest);
   void UnlinkDirty(TBuffer& buffer);
   // Takes a buffer out of every list and the index and returns its owner.
   std::unique_ptr<TBuffer> Extract(TBuffer& buffer);

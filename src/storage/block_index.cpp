@@ -32,6 +32,24 @@ void BlockIndex::Clear() {
   node_count_ = 0;
 }
 
+bool BlockIndex::AnyInRange(uint32_t first, uint32_t count) const {
+  const uint32_t last = first + (count - 1);
+  for (uint32_t key = KeyOf(first); key <= KeyOf(last); ++key) {
+    const Node* node = FindNode(key);
+    if (node == nullptr) continue;
+    // Group g holds blocks 16 (g - 1) .. 16 (g - 1) + 15 (key g); only the part inside the range
+    // counts.
+    const uint32_t group_first = (key - 1) << kGroupBits;
+    const uint32_t from = first > group_first ? first - group_first : 0;
+    const uint32_t to = last - group_first < kGroupMask ? last - group_first : kGroupMask;
+    if (from == 0 && to == kGroupMask) return true;  // a node is never empty
+    for (uint32_t entry = from; entry <= to; ++entry) {
+      if (node->buffers[entry] != nullptr) return true;
+    }
+  }
+  return false;
+}
+
 BlockIndex::Node& BlockIndex::AddNode(uint32_t key) {
   if ((node_count_ + 1) * 2 > slots_.size()) Grow();
   std::unique_ptr<Node> node;

@@ -53,6 +53,10 @@ class BlockIndex {
     if (--node->count == 0) RemoveNode(node->key);
   }
 
+  // Whether any block of [first, first + count) is indexed. One lookup per group of sixteen.
+  // REQUIRES: count > 0 and first + count - 1 does not pass the largest block number.
+  bool AnyInRange(uint32_t first, uint32_t count) const;
+
   void Clear();
 
  private:

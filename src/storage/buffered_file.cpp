@@ -148,10 +148,19 @@ void TBufferedFile::ReadBlocks(uint32_t block, uint32_t count, ReadAheadDirectio
   auto image = [&](uint32_t index) {
     return area.subspan(size_t{index} * block_size_, block_size_);
   };
+  // The usual case of a scan: the cache is full and no block of the run is cached, so the least
+  // recently used buffers take the run as one group, as far as they can be replaced. The blocks
+  // they could not take are placed one by one, as always.
+  uint32_t placed = 0;
+  if (whole > 0 && cache_.Count() >= capacity_ && !cache_.AnyCached(first, whole)) {
+    placed = cache_.ReplaceTail(first, whole, backward, [&](TBuffer& buffer) {
+      buffer.LoadFromDiskImage(image(buffer.BlockNumber() - first));
+    });
+  }
   if (backward) {
-    for (uint32_t index = 0; index < whole; ++index) PlaceBlock(first + index, image(index));
+    for (uint32_t index = placed; index < whole; ++index) PlaceBlock(first + index, image(index));
   } else {
-    for (uint32_t index = whole; index-- > 0;) PlaceBlock(first + index, image(index));
+    for (uint32_t index = whole - placed; index-- > 0;) PlaceBlock(first + index, image(index));
   }
 }
 

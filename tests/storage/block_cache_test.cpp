@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -129,6 +130,89 @@ TEST_F(BlockCacheTest, UseMovesABufferToTheHeadAndRenumberingKeepsTheIndexRight)
   cache_.Free(Block(4));
   EXPECT_EQ(cache_.RecencyOrder(), (std::vector<uint32_t>{9, 2, 3}));
   EXPECT_EQ(cache_.Count(), 3u);
+}
+
+// Six buffers, block 1 at the tail: a run of `count` blocks from `first` takes the tail buffers
+// while they are clean and unpinned, with the result of renumbering them one after another.
+TEST_F(BlockCacheTest, ATailGroupTakesARunAsIfEachBufferWereRenumberedInTurn) {
+  struct Case {
+    const char* name;
+    uint32_t first;
+    uint32_t count;
+    bool ascending;
+    std::vector<uint32_t> dirty;
+    std::vector<uint32_t> pinned;
+    std::vector<uint32_t> loaded;  // the new block numbers, in the order they were loaded
+    std::vector<uint32_t> order;   // the recency order afterwards
+  };
+  const Case cases[] = {
+      {"descending", 100, 3, false, {}, {}, {102, 101, 100}, {100, 101, 102, 6, 5, 4}},
+      {"ascending", 100, 3, true, {}, {}, {100, 101, 102}, {102, 101, 100, 6, 5, 4}},
+      {"stops at a dirty buffer", 100, 3, false, {2}, {}, {102}, {102, 6, 5, 4, 3, 2}},
+      {"stops at a pinned tail", 100, 3, false, {}, {1}, {}, {6, 5, 4, 3, 2, 1}},
+      {"the whole list", 50, 6, true, {}, {}, {50, 51, 52, 53, 54, 55}, {55, 54, 53, 52, 51, 50}},
+      {"more than the list",
+       50,
+       8,
+       false,
+       {},
+       {},
+       {57, 56, 55, 54, 53, 52},
+       {52, 53, 54, 55, 56, 57}},
+      {"inside the same groups", 7, 3, false, {}, {}, {9, 8, 7}, {7, 8, 9, 6, 5, 4}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BlockCache cache;
+    std::vector<TBuffer*> by_old_number(7, nullptr);
+    for (uint32_t block = 1; block <= 6; ++block) {
+      by_old_number[block] = &cache.Insert(std::make_unique<PlainBuffer>(file_, 8), block);
+    }
+    for (uint32_t block : c.pinned) cache.Pin(*cache.Find(block));
+    for (uint32_t block : c.dirty) cache.Find(block)->MarkDirty();
+
+    std::vector<uint32_t> loaded;
+    const uint32_t placed = cache.ReplaceTail(c.first, c.count, c.ascending, [&](TBuffer& buffer) {
+      loaded.push_back(buffer.BlockNumber());
+    });
+    EXPECT_EQ(placed, c.loaded.size());
+    EXPECT_EQ(loaded, c.loaded);
+    EXPECT_EQ(cache.RecencyOrder(), c.order);
+    EXPECT_EQ(cache.Count(), 6u);
+    // The index follows: the tail buffers answer to their new numbers only.
+    for (size_t index = 0; index < loaded.size(); ++index) {
+      EXPECT_EQ(cache.Find(loaded[index]), by_old_number[index + 1]) << loaded[index];
+      if (!std::count(c.loaded.begin(), c.loaded.end(), index + 1)) {
+        EXPECT_EQ(cache.Find(static_cast<uint32_t>(index + 1)), nullptr) << index + 1;
+      }
+    }
+    for (uint32_t block = static_cast<uint32_t>(loaded.size()) + 1; block <= 6; ++block) {
+      EXPECT_EQ(cache.Find(block), by_old_number[block]) << block;
+    }
+    EXPECT_EQ(cache.TakeVictim() == nullptr ? 0 : cache.TakeVictim()->BlockNumber(),
+              cache.FindVictim() == nullptr ? 0 : cache.FindVictim()->BlockNumber());
+    for (uint32_t block : c.pinned) cache.Unpin(*cache.Find(block));
+  }
+}
+
+TEST_F(BlockCacheTest, AnyCachedLooksAtTheRangeOnlyAcrossGroupsOfSixteen) {
+  Fill(1);                                                     // block 1
+  cache_.Insert(std::make_unique<PlainBuffer>(file_, 8), 31);  // the last of group 1
+  cache_.Insert(std::make_unique<PlainBuffer>(file_, 8), 48);  // the first of group 3
+  cache_.Insert(std::make_unique<PlainBuffer>(file_, 8), 0xFFFFFFFFu);
+  struct Case {
+    uint32_t first;
+    uint32_t count;
+    bool cached;
+  };
+  const Case cases[] = {
+      {1, 1, true},    {2, 29, false},           {2, 30, true},           {32, 16, false},
+      {32, 17, true},  {47, 1, false},           {49, 200, false},        {16, 16, true},
+      {17, 14, false}, {0xFFFFFFF0u, 15, false}, {0xFFFFFFF0u, 16, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(cache_.AnyCached(c.first, c.count), c.cached) << c.first << " +" << c.count;
+  }
 }
 
 TEST_F(BlockCacheTest, DirtyBuffersAreCollectedInBlockOrderWhateverOrderTheyChanged) {

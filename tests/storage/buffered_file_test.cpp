@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "cache_test_doubles.h"
@@ -271,6 +272,71 @@ TEST_F(BufferedFileTest, AReadRunLeavesDirtyAndPinnedBlocksAloneAndReloadsCleanO
   EXPECT_EQ(held->Data()[0], PatternByte(4, 0)) << "a pinned block was overwritten";
   EXPECT_EQ(file_->Peek(5)->Data()[0], std::byte{0x77}) << "a clean block was not reloaded";
 }
+
+struct FullCacheReadCase {
+  const char* name;
+  uint32_t dirty;   // 0: none; made dirty when it is read
+  uint32_t pinned;  // 0: none; held from its read on
+  uint32_t block;
+  ReadAheadDirection direction;
+  std::vector<uint32_t> order;  // the recency order afterwards
+
+  friend void PrintTo(const FullCacheReadCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class FullCacheRead : public BufferedFileTest,
+                      public ::testing::WithParamInterface<FullCacheReadCase> {};
+
+// Eight buffers holding blocks 1..8 (block 1 least recently used); a read of four blocks
+// replaces the least recently used clean, unpinned buffers, skipping dirty and pinned ones, and
+// reloads the clean blocks of the run that are cached; the run ends at the head in the order of
+// the read-ahead.
+TEST_P(FullCacheRead, ReplacesTheLeastRecentlyUsedCleanBuffersAndLeavesTheRunInOrder) {
+  const FullCacheReadCase& c = GetParam();
+  Open(20, 8);
+  BufferPin held;
+  for (uint32_t block = 1; block <= 8; ++block) {
+    BufferPin pin = Get(block);
+    if (block == c.dirty) {
+      pin->Data()[0] = std::byte{0xD1};
+      pin->MarkDirty();
+    }
+    if (block == c.pinned) held = std::move(pin);
+  }
+  storage_.reads.clear();
+  BufferPin pin = Get(c.block, c.direction, 4);
+  ASSERT_FALSE(pin.Retry());
+  EXPECT_EQ(file_->RecencyOrder(), c.order);
+  EXPECT_EQ(storage_.reads.size(), 1u);
+  EXPECT_EQ(file_->BufferCount(), 8u);
+  for (uint32_t block : c.order) {
+    if (block == c.dirty) {
+      EXPECT_EQ(file_->Peek(block)->Data()[0], std::byte{0xD1}) << "dirty block " << block;
+      EXPECT_TRUE(file_->Peek(block)->Dirty());
+    } else {
+      EXPECT_TRUE(HoldsPattern(*file_->Peek(block), block)) << block;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BufferedFile, FullCacheRead,
+    ::testing::Values(
+        FullCacheReadCase{"forward", 0, 0, 12, kForward, {12, 13, 14, 15, 8, 7, 6, 5}},
+        FullCacheReadCase{"backward", 0, 0, 15, kBackward, {15, 14, 13, 12, 8, 7, 6, 5}},
+        FullCacheReadCase{"dirty in the tail", 2, 0, 12, kForward, {12, 13, 14, 15, 8, 7, 6, 2}},
+        FullCacheReadCase{"pinned tail", 0, 1, 12, kForward, {12, 13, 14, 15, 8, 7, 6, 1}},
+        FullCacheReadCase{"dirty and pinned", 3, 1, 15, kBackward, {15, 14, 13, 12, 8, 7, 3, 1}},
+        FullCacheReadCase{"run partly cached", 0, 0, 9, kBackward, {9, 8, 7, 6, 5, 4, 3, 2}},
+        FullCacheReadCase{
+            "run partly cached and dirty", 7, 0, 9, kBackward, {9, 8, 6, 7, 5, 4, 3, 2}},
+        FullCacheReadCase{
+            "run touching the last group", 0, 0, 17, kForward, {17, 18, 19, 20, 8, 7, 6, 5}}),
+    [](const ::testing::TestParamInfo<FullCacheReadCase>& info) {
+      std::string name = info.param.name;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
 
 TEST_F(BufferedFileTest, AWriteBackDuringAReadLeavesTheBlocksOfTheReadAlone) {
   Open(10, 6);  // read-ahead limit 3
