@@ -222,9 +222,8 @@ int TKeyLayout::CompareText(const uint8_t* a, const uint8_t* b, size_t length) c
                                platform::CaseCompare::ccRespectCase));
 }
 
-int TKeyLayout::Compare(const uint8_t* a, const uint8_t* b, size_t length) const {
+int TKeyLayout::CompareByFields(const uint8_t* a, const uint8_t* b, size_t length) const {
   const size_t limit = std::min<size_t>(length, key_size_);
-  if (bytes_only_) return Sign(std::memcmp(a, b, limit));
   for (const Segment& segment : segments_) {
     if (segment.offset >= limit) return 0;
     const size_t run = std::min<size_t>(segment.length, limit - segment.offset);

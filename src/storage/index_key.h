@@ -38,6 +38,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -123,7 +124,13 @@ class TKeyLayout {
 
   // -1, 0 or 1 as `a` sorts before, equal to or after `b`, over at most `length` bytes (the key
   // size when larger). REQUIRES: both keys hold at least min(length, KeySize()) bytes.
-  int Compare(const uint8_t* a, const uint8_t* b, size_t length) const;
+  int Compare(const uint8_t* a, const uint8_t* b, size_t length) const {
+    if (bytes_only_) [[likely]] {
+      const int result = std::memcmp(a, b, length < key_size_ ? length : key_size_);
+      return (result > 0) - (result < 0);
+    }
+    return CompareByFields(a, b, length);
+  }
   int Compare(std::span<const uint8_t> a, std::span<const uint8_t> b) const {
     return Compare(a.data(), b.data(), KeySize());
   }
@@ -142,6 +149,7 @@ class TKeyLayout {
   void BuildSegments();
   void CopyText(const uint8_t* text, size_t capacity, uint8_t* out, size_t width) const;
   int CompareText(const uint8_t* a, const uint8_t* b, size_t length) const;
+  int CompareByFields(const uint8_t* a, const uint8_t* b, size_t length) const;
 
   std::vector<TKeyField> fields_;
   std::vector<Segment> segments_;
