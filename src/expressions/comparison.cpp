@@ -12,12 +12,6 @@
 
 namespace veltra {
 
-std::string_view NodeText(const TExpToken& node) {
-  const char* text = reinterpret_cast<const char*>(node.Data());
-  size_t limit = node.DataSize() == 0 ? 0 : node.DataSize();
-  return std::string_view(text, strnlen(text, limit));
-}
-
 namespace {
 
 inline uint8_t AsciiUpper(uint8_t c) { return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c; }
@@ -359,12 +353,9 @@ void PrefixCompareNode(TExpToken& node, TEvaluationContext& context) {
     SetBooleanResult(node, NullAnswer<Op>(left.IsNull && right.IsNull));
     return;
   }
-  std::string_view a = NodeText(left);
-  std::string_view b = NodeText(right);
-  if (node.PrefixLength != 0) {
-    a = a.substr(0, std::min<size_t>(a.size(), node.PrefixLength));
-    b = b.substr(0, std::min<size_t>(b.size(), node.PrefixLength));
-  }
+  size_t limit = node.PrefixLength != 0 ? node.PrefixLength : SIZE_MAX;
+  std::string_view a = NodeText(left, limit);
+  std::string_view b = NodeText(right, limit);
   SetBooleanResult(node, Satisfies<Op>(CompareTexts(a, b, context.Locale, node.CaseInsensitive)));
 }
 

@@ -40,8 +40,16 @@ inline bool IsTextType(TDataType type, TDataSubType sub_type) {
          (type == TDataType::dtBlob && sub_type == TDataSubType::dsMemo);
 }
 
-// The text of a node's buffer: up to the first zero byte or the buffer's meaningful end.
-std::string_view NodeText(const TExpToken& node);
+// The text of a node's buffer: up to the first zero byte, the buffer's meaningful end or
+// `max_length` characters. Inline
+// and scanning by hand: the texts are short and this runs for every text operand of every record.
+inline std::string_view NodeText(const TExpToken& node, size_t max_length = SIZE_MAX) {
+  const char* text = reinterpret_cast<const char*>(node.Data());
+  size_t limit = node.DataSize() < max_length ? node.DataSize() : max_length;
+  size_t length = 0;
+  while (length < limit && text[length] != 0) ++length;
+  return std::string_view(text, length);
+}
 
 // Compares two texts as the locale orders them (null: unsigned bytes, a text before every longer
 // text it begins); `ignore_case` compares as if both were upper-cased first.

@@ -89,8 +89,9 @@ void EvaluateLike(TExpToken& node, TEvaluationContext& context) {
     std::string_view escape_text = NodeText(escape_node);
     if (!escape_node.IsNull && !escape_text.empty()) escape = static_cast<uint8_t>(escape_text[0]);
   }
+  std::string_view text(reinterpret_cast<const char*>(value.Data()), value.DataSize());
   bool matched = !value.IsNull && !pattern.IsNull &&
-                 LikeMatch(NodeText(value), NodeText(pattern), escape, context.Locale);
+                 LikeMatch(text, NodeText(pattern), escape, context.Locale);
   SetBooleanResult(node, matched != kNot);
 }
 
@@ -191,6 +192,17 @@ TNodeOperation SelectKnownOperation(const TExpToken& node) {
 TNodeOperation SelectOperation(const TExpToken& node) {
   TNodeOperation operation = SelectKnownOperation(node);
   return operation != nullptr ? operation : EvaluateUnsupported;
+}
+
+void BindColumnFetcher(TExpToken& root, TColumnFetcher fetcher) {
+  if (root.Left) BindColumnFetcher(*root.Left, fetcher);
+  if (root.Right) BindColumnFetcher(*root.Right, fetcher);
+  for (auto& child : root.Children) {
+    if (child) BindColumnFetcher(*child, fetcher);
+  }
+  if (root.Kind == TNodeKind::nkColumn && root.Operation == EvaluateColumn && fetcher != nullptr) {
+    root.Operation = fetcher;
+  }
 }
 
 void SelectOperations(TExpToken& root) {

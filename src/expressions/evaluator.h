@@ -104,6 +104,11 @@ TNodeOperation SelectOperation(const TExpToken& node);
 // that are built or rewritten after verification).
 void SelectOperations(TExpToken& root);
 
+// Makes the column nodes of the tree that read through the context's fetcher call `fetcher`
+// directly (one call less per column and record). The tree must then be evaluated only with
+// contexts whose fetcher is `fetcher`. Nodes that read otherwise (current-value nodes) are kept.
+void BindColumnFetcher(TExpToken& root, TColumnFetcher fetcher);
+
 // Sets the node's value to NULL: IsNull set and the buffer's meaningful bytes zeroed.
 void SetNull(TExpToken& node);
 

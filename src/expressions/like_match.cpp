@@ -14,7 +14,8 @@ struct TPatternItem {
   size_t length = 0;  // pattern bytes the item takes
 };
 
-TPatternItem ItemAt(std::string_view pattern, size_t at, std::optional<uint8_t> escape) {
+[[gnu::always_inline]] inline TPatternItem ItemAt(std::string_view pattern, size_t at,
+                                                  std::optional<uint8_t> escape) {
   using K = TPatternItem::TKind;
   if (at >= pattern.size()) return {K::pkEnd, 0, 0};
   uint8_t c = static_cast<uint8_t>(pattern[at]);
@@ -24,6 +25,12 @@ TPatternItem ItemAt(std::string_view pattern, size_t at, std::optional<uint8_t> 
   if (c == kAnyRun) return {K::pkAnyRun, c, 1};
   if (c == kAnyOne) return {K::pkAnyOne, c, 1};
   return {K::pkLiteral, c, 1};
+}
+
+// The text ends at its first zero byte or at its size, found only when the match gets there, so
+// a prefix pattern never scans the rest of the text.
+inline bool TextEnds(std::string_view text, size_t at) {
+  return at >= text.size() || text[at] == 0;
 }
 
 template <bool kCounted, class Equal>
@@ -56,7 +63,7 @@ TLikeOutcome Match(std::string_view text, std::string_view pattern, std::optiona
       run_text = t;
       continue;
     }
-    if (t < text.size()) {
+    if (!TextEnds(text, t)) {
       if (item.kind == K::pkAnyOne ||
           (item.kind == K::pkLiteral && equal(static_cast<uint8_t>(text[t]), item.character))) {
         ++t;
@@ -69,7 +76,7 @@ TLikeOutcome Match(std::string_view text, std::string_view pattern, std::optiona
     }
     // A mismatch (or text left over at the pattern's end): let the last '%' absorb one more
     // character and try again from after it.
-    if (!have_run || run_text >= text.size()) {
+    if (!have_run || TextEnds(text, run_text)) {
       outcome.matched = false;
       return outcome;
     }

@@ -16,8 +16,9 @@
 
 namespace veltra {
 
-// True when `text` matches `pattern`. `escape` is the escape character, nullopt for none. An
-// escape character at the very end of the pattern stands for itself.
+// True when `text` matches `pattern`. The text ends at its first zero byte or at its size (so a
+// node's whole value buffer may be given). `escape` is the escape character, nullopt for none.
+// An escape character at the very end of the pattern stands for itself.
 bool LikeMatch(std::string_view text, std::string_view pattern, std::optional<uint8_t> escape,
                const platform::LocaleServices* locale);
 

@@ -205,6 +205,7 @@ TPreparedFilter::TPreparedFilter(const TExpToken& tree, const TFilterOptions& op
   context_.Locale = locale;
   context_.Host = host;
   tree_ = PrepareFilterTree(tree, options, context_);
+  BindColumnFetcher(*tree_, fetcher);
 }
 
 }  // namespace veltra

@@ -34,7 +34,8 @@ std::unique_ptr<TExpToken> PrepareFilterTree(const TExpToken& tree, const TFilte
                                              TEvaluationContext& context);
 
 // A prepared filter with the context it is evaluated in: the owner, the column fetcher, the
-// locale and the host are fixed when it is made; each record is given to Matches.
+// locale and the host are fixed when it is made (its column nodes call the fetcher directly); each
+// record is given to Matches.
 class TPreparedFilter {
  public:
   TPreparedFilter(const TExpToken& tree, const TFilterOptions& options, void* owner,
