@@ -142,6 +142,27 @@ TEST(CompareTexts, IgnoringCaseWithoutLocaleUpperCasesAsciiOnly) {
   EXPECT_LT(CompareTexts("", "a", nullptr, false), 0);
 }
 
+TEST(CompareTexts, ALocaleOrdersByItsCollation) {
+  const platform::LocaleServices* locale =
+      platform::LocaleServicesOf(platform::kGermanGermanyLocaleId);
+  if (locale == nullptr) GTEST_SKIP() << "locale not available";
+  // windows-1252: 0xE4 is a with a diaeresis, which sorts with "a", not after "z".
+  EXPECT_LT(CompareTexts("\xe4", "z", locale, false), 0);
+  EXPECT_GT(CompareTexts("\xe4", "z", nullptr, false), 0);
+  EXPECT_EQ(CompareTexts("Stra\xdf"
+                         "e",
+                         "STRA\xdf"
+                         "E",
+                         locale, true),
+            0);
+  EXPECT_NE(CompareTexts("abc", "ABC", locale, false), 0);
+  // The node operations take the context's locale.
+  TEvaluationContext context;
+  context.Locale = locale;
+  Node node = Binary(TOperator::opLess, Str("\xe4"), Str("z"));
+  EXPECT_EQ(BoolOf(EvalTree(*node, context)), true);
+}
+
 struct PrefixCase {
   const char* value;
   const char* constant;

@@ -9,6 +9,8 @@
 
 #include "core/engine_error.h"
 #include "core/error_codes.h"
+#include "expressions/expression_parser.h"
+#include "expressions/type_verification.h"
 #include "test_trees.h"
 
 namespace veltra {
@@ -207,6 +209,72 @@ TEST(InSubQuery, AsksTheHostWithTheEvaluatedValue) {
   EXPECT_EQ(BoolOf(EvalTree(*node, context)), true);
   EXPECT_EQ(host.seen, 4);
 }
+
+}  // namespace
+}  // namespace veltra
+
+namespace veltra {
+namespace {
+
+// Whole expressions as the parser reads and the verifier types them, then evaluated: the
+// operations picked at verification agree with the verified types.
+struct ParsedCase {
+  const char* text;
+  std::optional<std::string> value;  // nullopt: NULL
+};
+
+const ParsedCase kParsedCases[] = {
+    {"NULL = NULL", "True"},
+    {"NULL <> NULL", "False"},
+    {"5 > NULL", "False"},
+    {"NULL >= NULL", "True"},
+    {"NOT (NULL = 1)", "True"},
+    {"'abc' LIKE NULL", "False"},
+    {"'abc' NOT LIKE NULL", "True"},
+    {"7 / 0", std::nullopt},
+    {"7 MOD 0", std::nullopt},
+    {"7 / 2", "3.5"},
+    {"-7 MOD 3", "-1"},
+    {"'ab' + NULL", "ab"},
+    {"'ab' || 'cd'", "abcd"},
+    {"2147483647 + 1", std::nullopt},
+    {"-2147483647 - 2", std::nullopt},
+    {"65536 * 65536", std::nullopt},
+    {"9223372036854775807 + 1", std::nullopt},
+    {"1 + 2 * 3 - 4", "3"},
+    {"1.5 + 2", "3.5"},
+    {"3 BETWEEN 1 AND 5 AND 'Smith' LIKE 'Sm%'", "True"},
+    {"3 NOT BETWEEN 1 AND 5 OR 2 IN (1, 3)", "False"},
+    {"'b' IN ('a', 'b')", "True"},
+    {"CAST('2013-05-01' AS DATE) + 30", "2013-05-31"},
+    {"CAST('2013-05-31' AS DATE) - CAST('2013-05-01' AS DATE)", "30"},
+    {"CAST('10:00' AS TIME) - CAST('09:59' AS TIME)", "60000"},
+    {"CAST('2013-05-01' AS DATE) < CAST('2013-05-01 00:00:01' AS TIMESTAMP)", "True"},
+    {"CAST(1.25 AS DECIMAL(10,2)) * 2", "2.5"},
+    {"CAST(10 AS DECIMAL(10,4)) / 3", "3.3333"},
+    {"CAST(2.5 AS DECIMAL(10,2)) > 2", "True"},
+    {"-(-2147483647 - 1)", std::nullopt},
+};
+
+class ParsedExpressions : public ::testing::TestWithParam<ParsedCase> {};
+
+TEST_P(ParsedExpressions, EvaluateToTheirValues) {
+  TExpressionParser parser;
+  parser.SetErrorCode(kErrSqlParse);
+  parser.SetContextText("SQL statement");
+  parser.Reset(GetParam().text);
+  parser.NextToken();
+  std::unique_ptr<TExpToken> tree = parser.ParseExpression(kConditionPermissions);
+  TExpressionVerifier verifier;
+  verifier.SetErrorCode(kErrSqlParse);
+  verifier.SetContextText("SQL statement");
+  verifier.Verify(tree, true, false);
+  TEvaluationContext context;
+  Evaluate(*tree, context);
+  EXPECT_EQ(ValueTextOf(*tree), GetParam().value) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Evaluation, ParsedExpressions, ::testing::ValuesIn(kParsedCases));
 
 }  // namespace
 }  // namespace veltra
