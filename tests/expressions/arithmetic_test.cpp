@@ -7,6 +7,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <ostream>
 
 #include "test_trees.h"
 
@@ -22,6 +23,8 @@ struct ArithmeticCase {
   std::function<Node()> build;
   std::optional<std::string> text;  // nullopt: NULL
 };
+
+void PrintTo(const ArithmeticCase& c, std::ostream* os) { *os << c.name; }
 
 Node Bin(O op, Node l, Node r, T result, uint8_t scale = 0) {
   Node n = Binary(op, std::move(l), std::move(r), result);
@@ -128,6 +131,8 @@ struct NegateCase {
   std::function<Node()> operand;
   std::optional<std::string> text;
 };
+
+void PrintTo(const NegateCase& c, std::ostream* os) { *os << c.name; }
 
 const NegateCase kNegateCases[] = {
     {"Int", [] { return Int(5); }, "-5"},

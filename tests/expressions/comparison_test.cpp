@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <ostream>
 
 #include "test_trees.h"
 
@@ -26,6 +27,8 @@ struct NullCase {
   // Answers for =, <>, >, <, >=, <=.
   bool answers[6];
 };
+
+void PrintTo(const NullCase& c, std::ostream* os) { *os << c.name; }
 
 const NullCase kNullCases[] = {
     {"NullNull",
@@ -92,6 +95,8 @@ struct OrderCase {
   std::function<Node()> right;
   int order;  // -1, 0, 1
 };
+
+void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.name; }
 
 const OrderCase kOrderCases[] = {
     {"IntInt", [] { return Int(3); }, [] { return Int(7); }, -1},

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 #include "core/engine_error.h"
 #include "core/error_codes.h"
@@ -130,6 +131,8 @@ struct ExtendedCase {
   bool result;
 };
 
+void PrintTo(const ExtendedCase& c, std::ostream* os) { *os << c.name; }
+
 Node Like(O op, Node value, Node pattern) {
   return Extended(op, List(std::move(value), std::move(pattern)));
 }
@@ -222,6 +225,8 @@ struct ParsedCase {
   const char* text;
   std::optional<std::string> value;  // nullopt: NULL
 };
+
+void PrintTo(const ParsedCase& c, std::ostream* os) { *os << c.text; }
 
 const ParsedCase kParsedCases[] = {
     {"NULL = NULL", "True"},

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ struct PrepareCase {
   bool ignore_case;                  // its case flag
   std::vector<std::string> matched;  // "NULL" for the NULL record
 };
+
+void PrintTo(const PrepareCase& c, std::ostream* os) { *os << c.name; }
 
 Node Like(O op, const char* pattern) { return Extended(op, List(NameColumn(), Str(pattern))); }
 
