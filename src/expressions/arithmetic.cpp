@@ -50,18 +50,6 @@ TFixedWide RoundedQuotient(TFixedWide n, TFixedWide d) {
   return q;
 }
 
-// Exact decimal operands: integers always, decimal numbers when they have a fixed-point form.
-template <class L>
-std::optional<TFixedWide> ExactFixed(const uint8_t* p) {
-  if constexpr (std::is_same_v<L, LoadBcdValue>) {
-    std::optional<int64_t> fixed = BcdToFixed(LoadBcd(p));
-    if (!fixed) return std::nullopt;
-    return static_cast<TFixedWide>(*fixed);
-  } else {
-    return L::Fixed(p);
-  }
-}
-
 // Both operands evaluated; true when the result is NULL (and has been set so).
 inline bool OperandsNull(TExpToken& node, TEvaluationContext& context) {
   Evaluate(*node.Left, context);
@@ -152,8 +140,8 @@ void FloatArithmetic(TExpToken& node, TEvaluationContext& context) {
 template <class L, class R, TOperator Op>
 void FixedArithmetic(TExpToken& node, TEvaluationContext& context) {
   if (OperandsNull(node, context)) return;
-  std::optional<TFixedWide> a = ExactFixed<L>(node.Left->Data());
-  std::optional<TFixedWide> b = ExactFixed<R>(node.Right->Data());
+  std::optional<TFixedWide> a = L::FixedExact(node.Left->Data());
+  std::optional<TFixedWide> b = R::FixedExact(node.Right->Data());
   if (!a || !b) {
     SetNull(node);
     return;

@@ -54,9 +54,14 @@ int CompareFloat(const TExpToken& l, const TExpToken& r, const TEvaluationContex
   return FloatOrder(L::Float(l.Data()), R::Float(r.Data()));
 }
 
+// Decimal numbers beside integers or decimals: exactly in fixed point, or through doubles for a
+// decimal beyond the fixed-point range (which saturating would make equal to its neighbours).
 template <class L, class R>
 int CompareFixed(const TExpToken& l, const TExpToken& r, const TEvaluationContext&) {
-  return Order(L::Fixed(l.Data()), R::Fixed(r.Data()));
+  std::optional<TFixedWide> a = L::FixedExact(l.Data());
+  std::optional<TFixedWide> b = R::FixedExact(r.Data());
+  if (a && b) return Order(*a, *b);
+  return FloatOrder(L::Float(l.Data()), R::Float(r.Data()));
 }
 
 template <class L, class R>

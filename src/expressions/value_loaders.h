@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "core/bcd.h"
 #include "core/data_types.h"
@@ -17,12 +18,12 @@ using TFixedWide = __int128;
 // Integer types: Int, Float, Fixed, Truth.
 template <class T, T (*Load)(const uint8_t*)>
 struct LoadIntegerKind {
-  static constexpr bool kIsInteger = true;
   static int64_t Int(const uint8_t* p) { return Load(p); }
   static double Float(const uint8_t* p) { return static_cast<double>(Load(p)); }
   static TFixedWide Fixed(const uint8_t* p) {
     return static_cast<TFixedWide>(Load(p)) * kBcdFixedFactor;
   }
+  static std::optional<TFixedWide> FixedExact(const uint8_t* p) { return Fixed(p); }
   static bool Truth(const uint8_t* p) { return Load(p) != 0; }
 };
 
@@ -33,32 +34,37 @@ using LoadLargeIntValue = LoadIntegerKind<int64_t, LoadLargeInt>;
 using LoadDateValue = LoadIntegerKind<int32_t, LoadDate>;  // dates and times: day or millisecond
 
 struct LoadBooleanValue {
-  static constexpr bool kIsInteger = true;
   static int64_t Int(const uint8_t* p) { return LoadBoolean(p) ? 1 : 0; }
   static double Float(const uint8_t* p) { return LoadBoolean(p) ? 1.0 : 0.0; }
   static TFixedWide Fixed(const uint8_t* p) { return LoadBoolean(p) ? kBcdFixedFactor : 0; }
+  static std::optional<TFixedWide> FixedExact(const uint8_t* p) { return Fixed(p); }
   static bool Truth(const uint8_t* p) { return LoadBoolean(p); }
 };
 
 // Floats and timestamps (a timestamp is a double of milliseconds).
 struct LoadFloatValue {
-  static constexpr bool kIsInteger = false;
   static double Float(const uint8_t* p) { return LoadFloat(p); }
-  // Float beside a decimal number compares in floating point; Fixed is not used for floats.
+  // A float makes every comparison and computation a floating-point one: Fixed and Int exist
+  // only so that the pair templates compile for every pair, and are never selected.
   static TFixedWide Fixed(const uint8_t*) { return 0; }
+  static std::optional<TFixedWide> FixedExact(const uint8_t*) { return std::nullopt; }
   static int64_t Int(const uint8_t*) { return 0; }
   static bool Truth(const uint8_t* p) { return LoadFloat(p) != 0.0; }
 };
 
-// Decimal numbers as their fixed-point value (saturated at the ends of the 64-bit range).
+// Decimal numbers as their fixed-point value: FixedExact is nullopt beyond the 64-bit fixed-point
+// range (callers then compare through Float or make the result NULL); Fixed saturates there.
 struct LoadBcdValue {
-  static constexpr bool kIsInteger = false;
   static TFixedWide Fixed(const uint8_t* p) { return BcdToFixedSaturated(LoadBcd(p)); }
-  static double Float(const uint8_t* p) {
-    return static_cast<double>(BcdToFixedSaturated(LoadBcd(p))) / kBcdFixedFactor;
+  static std::optional<TFixedWide> FixedExact(const uint8_t* p) {
+    std::optional<int64_t> fixed = BcdToFixed(LoadBcd(p));
+    if (!fixed) return std::nullopt;
+    return static_cast<TFixedWide>(*fixed);
   }
+  static double Float(const uint8_t* p) { return BcdToDouble(LoadBcd(p)).value_or(0.0); }
+  // Never selected: a decimal number beside an integer computes in fixed point.
   static int64_t Int(const uint8_t*) { return 0; }
-  static bool Truth(const uint8_t* p) { return BcdToFixedSaturated(LoadBcd(p)) != 0; }
+  static bool Truth(const uint8_t* p) { return !IsBcdZero(LoadBcd(p)); }
 };
 
 }  // namespace veltra
