@@ -74,27 +74,6 @@ void EvaluateNot(TExpToken& node, TEvaluationContext& context) {
   SetBooleanResult(node, !EvaluateCondition(*node.Left, context));
 }
 
-// ---- LIKE ------------------------------------------------------------------------------------
-
-template <bool kNot>
-void EvaluateLike(TExpToken& node, TEvaluationContext& context) {
-  TExpToken& value = *node.Children[0];
-  TExpToken& pattern = *node.Children[1];
-  Evaluate(value, context);
-  Evaluate(pattern, context);
-  std::optional<uint8_t> escape;
-  if (node.Children.size() > 2 && node.Children[2]) {
-    TExpToken& escape_node = *node.Children[2];
-    Evaluate(escape_node, context);
-    std::string_view escape_text = NodeText(escape_node);
-    if (!escape_node.IsNull && !escape_text.empty()) escape = static_cast<uint8_t>(escape_text[0]);
-  }
-  std::string_view text(reinterpret_cast<const char*>(value.Data()), value.DataSize());
-  bool matched = !value.IsNull && !pattern.IsNull &&
-                 LikeMatch(text, NodeText(pattern), escape, context.Locale);
-  SetBooleanResult(node, matched != kNot);
-}
-
 // ---- IN lists and sub-queries ------------------------------------------------------------------
 
 template <bool kNot>
@@ -126,8 +105,7 @@ TNodeOperation SelectExtended(const TExpToken& node) {
   switch (node.Operator) {
     case TOperator::opLike:
     case TOperator::opNotLike:
-      if (node.Children.size() < 2) return nullptr;
-      return node.Operator == TOperator::opLike ? EvaluateLike<false> : EvaluateLike<true>;
+      return SelectLikeOperation(node);
     case TOperator::opInList:
       return EvaluateInList<false>;
     case TOperator::opNotInList:

@@ -1,6 +1,8 @@
 // The LIKE matcher.
 #include "expressions/like_match.h"
 
+#include "expressions/comparison.h"
+
 namespace veltra {
 
 namespace {
@@ -99,7 +101,38 @@ TLikeOutcome MatchWithLocale(std::string_view text, std::string_view pattern,
   });
 }
 
+template <bool kNot, bool kEscape>
+void EvaluateLike(TExpToken& node, TEvaluationContext& context) {
+  TExpToken& value = *node.Children[0];
+  TExpToken& pattern = *node.Children[1];
+  Evaluate(value, context);
+  Evaluate(pattern, context);
+  std::optional<uint8_t> escape;
+  if constexpr (kEscape) {
+    TExpToken& escape_node = *node.Children[2];
+    Evaluate(escape_node, context);
+    std::string_view escape_text = NodeText(escape_node);
+    if (!escape_node.IsNull && !escape_text.empty()) escape = static_cast<uint8_t>(escape_text[0]);
+  }
+  bool matched = false;
+  if (!value.IsNull && !pattern.IsNull) {
+    // The whole buffer: the matcher stops at the text's zero byte when it gets there.
+    std::string_view text(reinterpret_cast<const char*>(value.Data()), value.DataSize());
+    matched = MatchWithLocale<false>(text, NodeText(pattern), escape, context.Locale).matched;
+  }
+  SetBooleanResult(node, matched != kNot);
+}
+
 }  // namespace
+
+TNodeOperation SelectLikeOperation(const TExpToken& node) {
+  if (node.Children.size() < 2 || !node.Children[0] || !node.Children[1]) return nullptr;
+  bool negated = node.Operator == TOperator::opNotLike;
+  if (node.Children.size() > 2 && node.Children[2]) {
+    return negated ? EvaluateLike<true, true> : EvaluateLike<false, true>;
+  }
+  return negated ? EvaluateLike<true, false> : EvaluateLike<false, false>;
+}
 
 bool LikeMatch(std::string_view text, std::string_view pattern, std::optional<uint8_t> escape,
                const platform::LocaleServices* locale) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 
+#include "expressions/evaluator.h"
 #include "platform/locale.h"
 
 namespace veltra {
@@ -31,6 +32,12 @@ struct TLikeOutcome {
 TLikeOutcome LikeMatchCounted(std::string_view text, std::string_view pattern,
                               std::optional<uint8_t> escape,
                               const platform::LocaleServices* locale);
+
+// The operation of an nkExtended opLike or opNotLike node (children: value, pattern, optional
+// escape): LIKE is false when the value or the pattern is NULL, NOT LIKE its negation (so true
+// then). The escape is the first character of the escape text; a NULL or empty one is none.
+// Null when the node has fewer than two children.
+TNodeOperation SelectLikeOperation(const TExpToken& node);
 
 // The pattern's literal prefix when the pattern is that prefix followed only by '%' characters
 // and holds no '_' and no escape character; nullopt otherwise. `trailing_percent` tells how many
