@@ -10,19 +10,12 @@
 #include "core/temp_file_name.h"
 #include "platform/directory.h"
 #include "support/temp_dir.h"
+#include "support/engine_error_code.h"
 
 namespace veltra {
 namespace {
 
-template <typename Body>
-TEngineCode EngineCodeOf(Body&& body) {
-  try {
-    body();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 TEST(DataEngine, StartsInactiveWithTheDefaults) {
   TDataEngine engine;
@@ -144,15 +137,15 @@ TEST(DataEngine, CompressionGoesThroughTheHooksAndFailuresBecomeEngineErrors) {
   const std::vector<uint8_t> text = {'a', 'b', 'c'};
   EXPECT_EQ(engine.CompressBuffer(text, 1), (std::vector<uint8_t>{'c', 'b', 'a'}));
   EXPECT_EQ(engine.DecompressBuffer(engine.CompressBuffer(text, 1), 3), text);
-  EXPECT_EQ(EngineCodeOf([&] { engine.DecompressBuffer(text, 2); }), kErrUncompress)
+  EXPECT_EQ(CodeRaisedBy([&] { engine.DecompressBuffer(text, 2); }), kErrUncompress)
       << "a hook's result longer than allowed";
 
   hooks.Compress = [](std::span<const uint8_t>, uint8_t) -> std::vector<uint8_t> {
     throw std::runtime_error("compress");
   };
   hooks.Decompress = [](std::span<const uint8_t>) -> std::vector<uint8_t> { throw 42; };
-  EXPECT_EQ(EngineCodeOf([&] { engine.CompressBuffer(text, 1); }), kErrCompress);
-  EXPECT_EQ(EngineCodeOf([&] { engine.DecompressBuffer(text, 3); }), kErrUncompress);
+  EXPECT_EQ(CodeRaisedBy([&] { engine.CompressBuffer(text, 1); }), kErrCompress);
+  EXPECT_EQ(CodeRaisedBy([&] { engine.DecompressBuffer(text, 3); }), kErrUncompress);
 }
 
 TEST(DataEngine, CipherStateFollowsTheHooksInForce) {

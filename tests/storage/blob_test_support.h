@@ -19,6 +19,7 @@
 #include "core/engine_error.h"
 #include "storage/blob_chain.h"
 #include "storage/blob_file.h"
+#include "support/engine_error_code.h"
 
 namespace veltra::testing {
 
@@ -40,16 +41,6 @@ class MemoryBlobStorage final : public BlobStorage {
 
   std::vector<std::byte> bytes;
 };
-
-// The engine code an action raises, or 0 when it raises nothing.
-inline TEngineCode CodeRaisedBy(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
 
 // `size` bytes that differ from block to block and from position to position.
 inline std::vector<std::byte> ValueBytes(size_t size, uint8_t seed = 1) {

@@ -20,6 +20,7 @@
 #include "platform/fault_injection.h"
 #include "platform/file.h"
 #include "support/temp_dir.h"
+#include "support/engine_error_code.h"
 
 namespace veltra {
 namespace {
@@ -34,16 +35,7 @@ using testing::SmallLayout;
 constexpr uint32_t kBlockSize = 16;
 constexpr uint64_t kHeader = 64;
 
-// The engine code an operation raises, or 0 when it raises nothing.
-template <typename Operation>
-TEngineCode CodeRaisedBy(Operation&& operation) {
-  try {
-    operation();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 bool HoldsPattern(const TBuffer& buffer, uint32_t block) {
   for (size_t index = 0; index < buffer.DataSize(); ++index) {

@@ -14,6 +14,7 @@
 #include "data_file_test_support.h"
 #include "storage/engine_file.h"
 #include "support/temp_dir.h"
+#include "support/engine_error_code.h"
 
 namespace veltra {
 namespace {
@@ -22,15 +23,7 @@ using testing::FakeDataOwner;
 using testing::Field;
 using testing::MemoryDataStorage;
 
-template <typename Operation>
-TEngineCode CodeRaisedBy(Operation&& operation) {
-  try {
-    operation();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 // Two fields: "Name" string(10) at 25 and "Game" integer at 37; record size 48.
 std::vector<TFieldDefinition> TwoFields() {

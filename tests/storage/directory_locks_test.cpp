@@ -19,7 +19,7 @@
 namespace veltra {
 namespace {
 
-using lock_test::CodeOf;
+using lock_test::CodeRaisedBy;
 using lock_test::FileBytes;
 using lock_test::SleepCounter;
 using lock_test::TouchFile;
@@ -114,14 +114,14 @@ TEST_F(DirectoryLocksTest, RegistryFullRaisesDatabaseFullAndLeavesTheFile) {
   EXPECT_EQ(error.ContextDatabase(), "DB");
   EXPECT_EQ(FileBytes(LockPath()), before);
   // The registry write lock was released: another object can still take it.
-  EXPECT_EQ(CodeOf([&] { Open()->RegisterTable("t1"); }), 0);
+  EXPECT_EQ(CodeRaisedBy([&] { Open()->RegisterTable("t1"); }), 0);
 }
 
 TEST_F(DirectoryLocksTest, UnusableNamesAreRefusedBeforeTouchingTheFile) {
   auto locks = Open();
   const std::vector<uint8_t> before = FileBytes(LockPath());
   for (const std::string& name : {std::string(), std::string(256, 'n')}) {
-    EXPECT_EQ(CodeOf([&] { locks->RegisterTable(name); }), kErrInvalidTableFile) << name.size();
+    EXPECT_EQ(CodeRaisedBy([&] { locks->RegisterTable(name); }), kErrInvalidTableFile) << name.size();
   }
   EXPECT_EQ(locks->RegisterTable(std::string(255, 'n')).table_id(), 1);
   EXPECT_NE(FileBytes(LockPath()), before);
@@ -163,7 +163,7 @@ TEST_F(DirectoryLocksTest, RegistryThatNoLongerExtendsTheKnownOneIsDamage) {
   locks->RegisterTable("Lotto");
   const std::vector<std::string> rewritten = {"Other", "Mini"};
   WriteBytes(LockPath(), EncodeLockFile(9, rewritten));
-  EXPECT_EQ(CodeOf([&] { locks->RegisterTable("Keno"); }), kErrInvalidTableFile);
+  EXPECT_EQ(CodeRaisedBy([&] { locks->RegisterTable("Keno"); }), kErrInvalidTableFile);
   EXPECT_EQ(FileBytes(LockPath()), EncodeLockFile(9, rewritten));
 }
 
@@ -231,7 +231,7 @@ TEST_F(DirectoryLocksTest, BusyLockFileIsRetriedThenRaises) {
       if (++sleeps == c.release_after_sleeps) (void)holder->Close();
     };
     TDataDirectoryLocks locks(engine_, dir_.path(), false, "DB", options);
-    EXPECT_EQ(CodeOf([&] { locks.OpenLockFile(); }), c.code) << c.what;
+    EXPECT_EQ(CodeRaisedBy([&] { locks.OpenLockFile(); }), c.code) << c.what;
     EXPECT_EQ(sleeps, c.sleeps) << c.what;
     EXPECT_EQ(locks.state(), c.code == 0 ? TLockFileState::lsShared : TLockFileState::lsClosed);
   }

@@ -15,6 +15,7 @@
 #include "platform/directory.h"
 #include "platform/file.h"
 #include "support/temp_dir.h"
+#include "support/engine_error_code.h"
 
 namespace veltra {
 namespace {
@@ -23,14 +24,7 @@ using testing::TempDir;
 
 using Bytes = std::vector<uint8_t>;
 
-TEngineCode CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 // Bytes that compress somewhat but not to nothing.
 Bytes Content(size_t size) {
@@ -197,7 +191,7 @@ TEST_P(DamagedCopies, AreRefusedWithAClearError) {
   GetParam().apply(copy);
   ASSERT_TRUE(platform::DeleteFile(dir_.File("copy.dbk")).ok());
   Put(dir_.File("copy.dbk"), false, copy);
-  EXPECT_EQ(CodeOf([&] { Restore(dir_.File("copy.dbk"), false); }), GetParam().expected);
+  EXPECT_EQ(CodeRaisedBy([&] { Restore(dir_.File("copy.dbk"), false); }), GetParam().expected);
 }
 
 constexpr size_t kFirstLength = kCompressedCopyPrefixSize;
@@ -254,7 +248,7 @@ TEST_F(FileCopyTest, EmbeddedCopyMustHoldTheBytesItsCallerExpects) {
                         Case{0, 1000, 0},                           // exact
                         Case{plain_start, 1001, kErrReadError}}) {  // past the end of the file
     backup.Seek(TSeekOrigin::soBeginning, static_cast<int64_t>(c.start));
-    EXPECT_EQ(CodeOf([&] { restored.ReadFromFile(backup, c.count, TCopyOptions{}); }), c.expected)
+    EXPECT_EQ(CodeRaisedBy([&] { restored.ReadFromFile(backup, c.count, TCopyOptions{}); }), c.expected)
         << c.count;
   }
   // A compressed copy that ends before its bytes are all there.
@@ -266,7 +260,7 @@ TEST_F(FileCopyTest, EmbeddedCopyMustHoldTheBytesItsCallerExpects) {
     file.AppendToFile(backup, TCopyOptions{.compression_level = 1});
   }
   backup.Seek(TSeekOrigin::soBeginning, 0);
-  EXPECT_EQ(CodeOf([&] { restored.ReadFromFile(backup, 1001, TCopyOptions{}); }),
+  EXPECT_EQ(CodeRaisedBy([&] { restored.ReadFromFile(backup, 1001, TCopyOptions{}); }),
             kErrInvalidTableFile);
 }
 
@@ -317,7 +311,7 @@ TEST_F(FileCopyTest, CompressorAnswerThatCouldNotBeReadBackFailsAndLeavesNoCopy)
     engine_.MutableHooks().Compression.Compress = [&](std::span<const uint8_t>, uint8_t) {
       return answer;
     };
-    EXPECT_EQ(CodeOf([&] {
+    EXPECT_EQ(CodeRaisedBy([&] {
                 source.CopyToFile(dir_.File("copy.dbk"), TCopyOptions{.compression_level = 1});
               }),
               kErrCompress);

@@ -13,6 +13,7 @@
 #include "cache_test_doubles.h"
 #include "core/engine_error.h"
 #include "crypto/md5.h"
+#include "support/engine_error_code.h"
 
 namespace veltra {
 namespace {
@@ -20,15 +21,7 @@ namespace {
 using testing::FakeOwner;
 using testing::MemoryStorage;
 
-template <typename Operation>
-TEngineCode CodeRaisedBy(Operation&& operation) {
-  try {
-    operation();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 // A table with fields 1 integer, 2 string(10), 3 BLOB memo, 4 float, 5 string(300).
 const TKeyFieldType kFields[] = {

@@ -17,6 +17,7 @@
 #include "core/engine_hooks.h"
 #include "crypto/md5.h"
 #include "storage/index_file.h"
+#include "support/engine_error_code.h"
 
 namespace veltra {
 namespace {
@@ -24,15 +25,7 @@ namespace {
 using testing::FakeOwner;
 using testing::MemoryStorage;
 
-template <typename Operation>
-TEngineCode CodeRaisedBy(Operation&& operation) {
-  try {
-    operation();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 TIndexFileConfig ConfigFor(uint32_t page_size) {
   TIndexFileConfig config;

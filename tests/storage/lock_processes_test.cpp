@@ -18,7 +18,7 @@
 namespace veltra {
 namespace {
 
-using lock_test::CodeOf;
+using lock_test::CodeRaisedBy;
 using lock_test::SleepCounter;
 using testing::ChildProcess;
 using testing::ParentLink;
@@ -33,7 +33,7 @@ std::string Perform(TDataDirectoryLocks& locks, const std::string& command) {
   std::string table;
   in >> verb >> table;
   std::string answer = "ok";
-  const TEngineCode code = CodeOf([&] {
+  const TEngineCode code = CodeRaisedBy([&] {
     if (verb == "ids") {
       for (std::string name = table; !name.empty(); name.clear(), in >> name) {
         answer += " " + std::to_string(locks.RegisterTable(name).table_id());
@@ -63,7 +63,7 @@ int ServeLocks(const std::string& directory, ParentLink& link) {
     if (command == "open") {
       // Real sleeps and the registry's own retries: the children contend for the registry.
       locks = std::make_unique<TDataDirectoryLocks>(engine, directory, false, "DB");
-      const TEngineCode code = CodeOf([&] { locks->OpenLockFile(); });
+      const TEngineCode code = CodeRaisedBy([&] { locks->OpenLockFile(); });
       link.Send(code == 0 ? "ok" : "err " + std::to_string(code));
     } else {
       link.Send(Perform(*locks, command));
@@ -176,10 +176,10 @@ TEST_F(LockProcessesTest, LocksOfOneProcessKeepTheOtherOut) {
   TDataDirectoryLocks& parent = Parent();
   for (const Case& c : cases) {
     ASSERT_EQ(Ask(*child, c.child_takes).substr(0, 2), "ok") << c.child_takes;
-    EXPECT_EQ(CodeOf([&] { c.parent_wants(parent); }), c.code) << c.child_takes;
+    EXPECT_EQ(CodeRaisedBy([&] { c.parent_wants(parent); }), c.code) << c.child_takes;
     if (c.code == 0) c.parent_releases(parent);
     ASSERT_EQ(Ask(*child, c.child_releases).substr(0, 2), "ok") << c.child_releases;
-    EXPECT_EQ(CodeOf([&] { c.parent_wants(parent); }), 0) << c.child_takes;
+    EXPECT_EQ(CodeRaisedBy([&] { c.parent_wants(parent); }), 0) << c.child_takes;
     c.parent_releases(parent);
   }
 }
@@ -191,7 +191,7 @@ TEST_F(LockProcessesTest, KilledProcessLocksAreGoneAtTheNextTry) {
   ASSERT_EQ(Ask(*child, "trans Mini"), "ok");
   TDataDirectoryLocks& parent = Parent();
   TDataTableLocks& lotto = parent.RegisterTable("Lotto");
-  EXPECT_EQ(CodeOf([&] { lotto.LockRead(); }), kErrTableReadLock);
+  EXPECT_EQ(CodeRaisedBy([&] { lotto.LockRead(); }), kErrTableReadLock);
   child->Kill();
   EXPECT_TRUE(lotto.LockWrite(true));
   lotto.UnlockWrite(true);

@@ -12,6 +12,7 @@
 #include "core/data_engine.h"
 #include "core/engine_error.h"
 #include "storage/directory_locks.h"
+#include "support/engine_error_code.h"
 
 namespace veltra::lock_test {
 
@@ -61,15 +62,7 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
 
 inline void TouchFile(const std::string& path) { std::ofstream out(path, std::ios::binary); }
 
-// The engine code an action raises; 0 when it raises none.
-inline TEngineCode CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 inline EVELTRAEngineError ErrorOf(const std::function<void()>& action) {
   try {

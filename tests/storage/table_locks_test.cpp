@@ -19,7 +19,7 @@
 namespace veltra {
 namespace {
 
-using lock_test::CodeOf;
+using lock_test::CodeRaisedBy;
 using lock_test::SleepCounter;
 using testing::TempDir;
 
@@ -119,15 +119,15 @@ TEST_P(TableLocksTest, ExclusionMatrixBetweenTwoSessions) {
     const std::string what = std::string(c.held.name) + " then " + c.wanted.name;
     sleeps_ = {};
     c.held.take(*first_);
-    EXPECT_EQ(CodeOf([&] { c.wanted.take(*second_); }), c.code) << what;
+    EXPECT_EQ(CodeRaisedBy([&] { c.wanted.take(*second_); }), c.code) << what;
     // A refused lock waited its retries and then gave up; a granted one never waited.
     EXPECT_EQ(sleeps_.sleeps, c.code == 0 ? 0u : lock_test::kTestRetries) << what;
     if (c.code == 0) c.wanted.release(*second_);
     c.held.release(*first_);
     // Nothing of either is left held: each lock can be had again, one after the other.
-    EXPECT_EQ(CodeOf([&] { c.wanted.take(*second_); }), 0) << what;
+    EXPECT_EQ(CodeRaisedBy([&] { c.wanted.take(*second_); }), 0) << what;
     c.wanted.release(*second_);
-    EXPECT_EQ(CodeOf([&] { c.held.take(*first_); }), 0) << what;
+    EXPECT_EQ(CodeRaisedBy([&] { c.held.take(*first_); }), 0) << what;
     c.held.release(*first_);
   }
 }
@@ -161,7 +161,7 @@ TEST_P(TableLocksTest, FailedWriteLockLeavesNoByteHeld) {
   TDataTableLocks& reader = first_->RegisterTable("Lotto");
   TDataTableLocks& writer = second_->RegisterTable("Lotto");
   ASSERT_TRUE(reader.LockRead());
-  EXPECT_EQ(CodeOf([&] { writer.LockWrite(true); }), kErrTableWriteLock);
+  EXPECT_EQ(CodeRaisedBy([&] { writer.LockWrite(true); }), kErrTableWriteLock);
   EXPECT_FALSE(writer.holds_any());
   // The transaction byte the failed write took first is free again.
   EXPECT_TRUE(reader.LockTrans());
@@ -176,9 +176,9 @@ TEST_P(TableLocksTest, WriteLockOverOwnReadLockReplacesIt) {
   ASSERT_TRUE(lotto.LockRead());
   EXPECT_TRUE(lotto.LockWrite(true));
   EXPECT_FALSE(lotto.holds_read());
-  EXPECT_EQ(CodeOf([&] { second_->RegisterTable("Lotto").LockRead(); }), kErrTableReadLock);
+  EXPECT_EQ(CodeRaisedBy([&] { second_->RegisterTable("Lotto").LockRead(); }), kErrTableReadLock);
   lotto.UnlockWrite(true);
-  EXPECT_EQ(CodeOf([&] { second_->RegisterTable("Lotto").LockRead(); }), 0);
+  EXPECT_EQ(CodeRaisedBy([&] { second_->RegisterTable("Lotto").LockRead(); }), 0);
 }
 
 TEST_P(TableLocksTest, TablesRegisteredDuringADatabaseTransactionAreCoveredByIt) {
@@ -188,10 +188,10 @@ TEST_P(TableLocksTest, TablesRegisteredDuringADatabaseTransactionAreCoveredByIt)
   EXPECT_FALSE(keno.LockTrans());
   EXPECT_FALSE(keno.LockWrite(false));
   keno.UnlockWrite(false);
-  EXPECT_EQ(CodeOf([&] { second_->RegisterTable("Keno").LockWrite(true); }), kErrTableWriteLock);
+  EXPECT_EQ(CodeRaisedBy([&] { second_->RegisterTable("Keno").LockWrite(true); }), kErrTableWriteLock);
   first_->UnlockAllTrans();
   EXPECT_FALSE(keno.holds_any());
-  EXPECT_EQ(CodeOf([&] { second_->RegisterTable("Keno").LockWrite(true); }), 0);
+  EXPECT_EQ(CodeRaisedBy([&] { second_->RegisterTable("Keno").LockWrite(true); }), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Directories, TableLocksTest,

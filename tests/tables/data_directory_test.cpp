@@ -22,6 +22,7 @@
 #include "support/temp_dir.h"
 #include "tables/data_session.h"
 #include "tables/recording_table.h"
+#include "support/engine_error_code.h"
 
 namespace veltra {
 namespace {
@@ -32,14 +33,7 @@ using testing::RecordingFactory;
 using testing::RecordingTable;
 using testing::TempDir;
 
-TEngineCode CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 // Writes a lock file whose registry gives ZETA id 1, ALPHA id 2 and MIDDLE id 3: neither the
 // name order nor the order of any list below is the id order.
@@ -123,12 +117,12 @@ TEST_F(DataDirectoryTest, LastCloseFreesTheTableObject) {
 TEST_F(DataDirectoryTest, ClosingATableTheDirectoryDoesNotHoldFails) {
   RecordingFactory other_factory;
   RecordingTable stranger(other_factory, *one_.directory, "STRANGER.dat");
-  EXPECT_EQ(CodeOf([&] { one_.directory->CloseTable(stranger, false, false); }), kErrTableNotFound);
+  EXPECT_EQ(CodeRaisedBy([&] { one_.directory->CloseTable(stranger, false, false); }), kErrTableNotFound);
 }
 
 TEST_F(DataDirectoryTest, ExclusiveOpenOfATableInUseIsRefused) {
   one_.Open("Lotto");
-  EXPECT_EQ(CodeOf([&] {
+  EXPECT_EQ(CodeRaisedBy([&] {
               one_.directory->OpenTable(
                   {.name = "Lotto.dat", .display_name = "Lotto", .exclusive = true});
             }),
@@ -210,7 +204,7 @@ TEST_F(DataDirectoryTest, FailedRestrictedStartLeavesNothingHeld) {
 
   one_.Open("Alpha");
   const std::vector<std::string> all = {"Middle", "Zeta", "Alpha"};
-  EXPECT_EQ(CodeOf([&] { one_.directory->StartTransaction(all); }), kErrTransactionLock);
+  EXPECT_EQ(CodeRaisedBy([&] { one_.directory->StartTransaction(all); }), kErrTransactionLock);
   EXPECT_EQ(LogOf("start "), (std::vector<std::string>{"Zeta.dat", "Alpha.dat", "Middle.dat"}));
   EXPECT_EQ(LogOf("rollback "), (std::vector<std::string>{"Alpha.dat", "Zeta.dat"}));
   EXPECT_EQ(one_.sleeps, 2);
@@ -232,7 +226,7 @@ TEST_F(DataDirectoryTest, FailedRestrictedStartLeavesNothingHeld) {
 TEST_F(DataDirectoryTest, FailedOpenOfAListedTableLeavesNothingHeld) {
   one_.factory.Table("Middle.dat").fail_open = true;
   const std::vector<std::string> list = {"Zeta", "Middle"};
-  EXPECT_EQ(CodeOf([&] { one_.directory->StartTransaction(list); }), kErrTableNotFound);
+  EXPECT_EQ(CodeRaisedBy([&] { one_.directory->StartTransaction(list); }), kErrTableNotFound);
   EXPECT_FALSE(one_.directory->InTransaction());
   EXPECT_EQ(one_.directory->TableCount(), 0u);
   EXPECT_TRUE(one_.HoldsNothing());
@@ -285,8 +279,8 @@ TEST_F(DataDirectoryTest, UnrestrictedTransactionHoldsTheDatabaseAndTakesLaterTa
   // Another session can neither start a transaction nor lock one table's byte meanwhile.
   SessionOnDirectory two(dir_.path());
   const std::vector<std::string> zeta_only = {"Zeta"};
-  EXPECT_EQ(CodeOf([&] { two.directory->StartTransaction(); }), kErrTransactionLock);
-  EXPECT_EQ(CodeOf([&] { two.directory->StartTransaction(zeta_only); }), kErrTransactionLock);
+  EXPECT_EQ(CodeRaisedBy([&] { two.directory->StartTransaction(); }), kErrTransactionLock);
+  EXPECT_EQ(CodeRaisedBy([&] { two.directory->StartTransaction(zeta_only); }), kErrTransactionLock);
   EXPECT_TRUE(two.HoldsNothing());
 
   one_.directory->Rollback();
@@ -305,7 +299,7 @@ TEST_F(DataDirectoryTest, FailedCommitKeepsTheTransactionForRollback) {
   zeta.Change("z");
   one_.factory.Table("Zeta.dat").fail_commit = true;  // committed first: last in name order
 
-  EXPECT_EQ(CodeOf([&] { one_.directory->Commit(true); }), kErrWriteError);
+  EXPECT_EQ(CodeRaisedBy([&] { one_.directory->Commit(true); }), kErrWriteError);
   EXPECT_TRUE(one_.directory->InTransaction());
   EXPECT_TRUE(one_.directory->Locks().holds_all_trans());
   EXPECT_FALSE(one_.directory->Locks().holds_all_write());
@@ -333,9 +327,9 @@ TEST_F(DataDirectoryTest, ReadOnlyLockFileRefusesTransactions) {
   ASSERT_EQ(chmod(dir_.File("veltra.lck").c_str(), 0444), 0);
   SessionOnDirectory reader(dir_.path());
   EXPECT_TRUE(reader.directory->LockingDisabled());
-  EXPECT_EQ(CodeOf([&] { reader.directory->StartTransaction(); }), kErrAccessDenied);
+  EXPECT_EQ(CodeRaisedBy([&] { reader.directory->StartTransaction(); }), kErrAccessDenied);
   const std::vector<std::string> list = {"Alpha"};
-  EXPECT_EQ(CodeOf([&] { reader.directory->StartTransaction(list); }), kErrAccessDenied);
+  EXPECT_EQ(CodeRaisedBy([&] { reader.directory->StartTransaction(list); }), kErrAccessDenied);
   EXPECT_FALSE(reader.directory->InTransaction());
   EXPECT_NO_THROW(reader.directory->Commit(true));
   EXPECT_NO_THROW(reader.directory->Rollback());
@@ -362,7 +356,7 @@ TEST(DataDirectoryProcesses, FailedStartAgainstAnotherProcessLeavesNothingHeld) 
 
   SessionOnDirectory session(dir.path());
   const std::vector<std::string> all = {"Middle", "Alpha", "Zeta"};
-  EXPECT_EQ(CodeOf([&] { session.directory->StartTransaction(all); }), kErrTransactionLock);
+  EXPECT_EQ(CodeRaisedBy([&] { session.directory->StartTransaction(all); }), kErrTransactionLock);
   EXPECT_TRUE(session.HoldsNothing());
   child.Send("check");
   EXPECT_EQ(child.Receive(), "free");

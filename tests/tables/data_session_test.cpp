@@ -19,21 +19,14 @@
 #include "support/temp_dir.h"
 #include "tables/data_directory.h"
 #include "tables/directory_path.h"
+#include "support/engine_error_code.h"
 
 namespace veltra {
 namespace {
 
 using testing::TempDir;
 
-// The code of the engine error an action raises; 0 when it raises none.
-TEngineCode CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EVELTRAEngineError& error) {
-    return error.EngineCode();
-  }
-  return 0;
-}
+using veltra::testing::CodeRaisedBy;
 
 // Runs the test with the current directory moved into a scratch directory, and moves back.
 class InDirectory {
@@ -97,7 +90,7 @@ TEST_F(DataSessionTest, PrivateDirectoryIsTrimmedWithOneTrailingSeparator) {
 TEST_F(DataSessionTest, OverLongPrivateDirectoryIsRejectedAndTheOldOneKept) {
   session_.SetPrivateDirectory("/var/tmp");
   const std::string too_long = "/" + std::string(kMaxDirectoryPathLength, 'x');
-  EXPECT_EQ(CodeOf([&] { session_.SetPrivateDirectory(too_long); }), kErrTableNotFound);
+  EXPECT_EQ(CodeRaisedBy([&] { session_.SetPrivateDirectory(too_long); }), kErrTableNotFound);
   EXPECT_EQ(session_.PrivateDirectory(), "/var/tmp/");
 }
 
@@ -146,7 +139,7 @@ TEST_F(DataSessionTest, RemovedPasswordComesBackWithItsCipherState) {
 }
 
 TEST_F(DataSessionTest, OverLongPasswordIsRejected) {
-  EXPECT_EQ(CodeOf([&] { session_.AddPassword(std::string(kMaxPasswordLength + 1, 'p')); }),
+  EXPECT_EQ(CodeRaisedBy([&] { session_.AddPassword(std::string(kMaxPasswordLength + 1, 'p')); }),
             kErrInvalidPassword);
   session_.AddPassword(std::string(kMaxPasswordLength, 'p'));
   EXPECT_EQ(session_.Passwords().size(), 1u);
