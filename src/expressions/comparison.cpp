@@ -322,13 +322,14 @@ constexpr bool NullAnswer(bool both) {
   }
 }
 
-// A comparison with the NULL table.
-template <TValueComparer Comparer, TOperator Op>
+// A comparison with the NULL table. With kRightConstant the right operand is a plain constant
+// (IsPlainConstant at selection), whose buffer is read as it stands.
+template <TValueComparer Comparer, TOperator Op, bool kRightConstant = false>
 void CompareNode(TExpToken& node, TEvaluationContext& context) {
   TExpToken& left = *node.Left;
   TExpToken& right = *node.Right;
   Evaluate(left, context);
-  Evaluate(right, context);
+  if constexpr (!kRightConstant) Evaluate(right, context);
   if (left.IsNull || right.IsNull) [[unlikely]] {
     SetBooleanResult(node, NullAnswer<Op>(left.IsNull && right.IsNull));
     return;
@@ -410,23 +411,24 @@ struct NullOnlyMaker {
 };
 
 // The node operations of one comparer, by operator.
+template <bool kRightConstant>
 struct OperationSink {
   TOperator op;
   template <TValueComparer Comparer>
   TNodeOperation Make() const {
     switch (op) {
       case TOperator::opEqual:
-        return CompareNode<Comparer, TOperator::opEqual>;
+        return CompareNode<Comparer, TOperator::opEqual, kRightConstant>;
       case TOperator::opNotEqual:
-        return CompareNode<Comparer, TOperator::opNotEqual>;
+        return CompareNode<Comparer, TOperator::opNotEqual, kRightConstant>;
       case TOperator::opGreater:
-        return CompareNode<Comparer, TOperator::opGreater>;
+        return CompareNode<Comparer, TOperator::opGreater, kRightConstant>;
       case TOperator::opLess:
-        return CompareNode<Comparer, TOperator::opLess>;
+        return CompareNode<Comparer, TOperator::opLess, kRightConstant>;
       case TOperator::opGreaterOrEqual:
-        return CompareNode<Comparer, TOperator::opGreaterOrEqual>;
+        return CompareNode<Comparer, TOperator::opGreaterOrEqual, kRightConstant>;
       case TOperator::opLessOrEqual:
-        return CompareNode<Comparer, TOperator::opLessOrEqual>;
+        return CompareNode<Comparer, TOperator::opLessOrEqual, kRightConstant>;
       default:
         return nullptr;
     }
@@ -439,14 +441,15 @@ bool IsOrdering(TOperator op) {
          op == TOperator::opGreaterOrEqual || op == TOperator::opLessOrEqual;
 }
 
-// BETWEEN with one comparer for both bounds (the bounds of one type, the value not a text).
-template <TValueComparer Comparer, bool kNot>
+// BETWEEN with one comparer for both bounds (the bounds of one type, the value not a text). With
+// kConstantBounds both bounds are plain constants, read as they stand.
+template <TValueComparer Comparer, bool kNot, bool kConstantBounds = false>
 void BetweenNode(TExpToken& node, TEvaluationContext& context) {
   TExpToken& value = *node.Children[0];
   TExpToken& low = *node.Children[1];
   TExpToken& high = *node.Children[2];
   Evaluate(value, context);
-  Evaluate(low, context);
+  if constexpr (!kConstantBounds) Evaluate(low, context);
   bool inside;
   if (value.IsNull || low.IsNull) [[unlikely]] {
     inside = NullAnswer<TOperator::opGreaterOrEqual>(value.IsNull && low.IsNull);
@@ -454,7 +457,7 @@ void BetweenNode(TExpToken& node, TEvaluationContext& context) {
     inside = Comparer(value, low, context) >= 0;
   }
   if (inside) {
-    Evaluate(high, context);
+    if constexpr (!kConstantBounds) Evaluate(high, context);
     if (value.IsNull || high.IsNull) [[unlikely]] {
       inside = NullAnswer<TOperator::opLessOrEqual>(value.IsNull && high.IsNull);
     } else {
@@ -482,11 +485,11 @@ void BetweenGeneralNode(TExpToken& node, TEvaluationContext& context) {
   SetBooleanResult(node, inside != kNot);
 }
 
-template <bool kNot>
+template <bool kNot, bool kConstantBounds>
 struct BetweenSink {
   template <TValueComparer Comparer>
   TNodeOperation Make() const {
-    return BetweenNode<Comparer, kNot>;
+    return BetweenNode<Comparer, kNot, kConstantBounds>;
   }
   TNodeOperation None() const { return BetweenGeneralNode<kNot>; }
 };
@@ -512,8 +515,10 @@ TNodeOperation SelectComparisonOperation(const TExpToken& node) {
   if (left_type == TDataType::dtUnknown) left_type = right_type;
   if (right_type == TDataType::dtUnknown) right_type = left_type;
   if (left_type == TDataType::dtUnknown) return ForOperator<NullOnlyMaker>(node.Operator);
-  TNodeOperation operation = DispatchComparer(left_type, right_type, OperationSink{node.Operator});
-  return operation;
+  if (IsPlainConstant(right)) {
+    return DispatchComparer(left_type, right_type, OperationSink<true>{node.Operator});
+  }
+  return DispatchComparer(left_type, right_type, OperationSink<false>{node.Operator});
 }
 
 }  // namespace veltra
@@ -531,8 +536,13 @@ TNodeOperation SelectBetweenOperation(const TExpToken& node) {
   bool one_comparer = low == high && value.DataType != TDataType::dtUnknown &&
                       low != TDataType::dtUnknown && !IsTextType(value.DataType, value.SubType);
   if (!one_comparer) return negated ? BetweenGeneralNode<true> : BetweenGeneralNode<false>;
-  if (negated) return DispatchComparer(value.DataType, low, BetweenSink<true>{});
-  return DispatchComparer(value.DataType, low, BetweenSink<false>{});
+  bool constant_bounds = IsPlainConstant(*node.Children[1]) && IsPlainConstant(*node.Children[2]);
+  if (constant_bounds) {
+    if (negated) return DispatchComparer(value.DataType, low, BetweenSink<true, true>{});
+    return DispatchComparer(value.DataType, low, BetweenSink<false, true>{});
+  }
+  if (negated) return DispatchComparer(value.DataType, low, BetweenSink<true, false>{});
+  return DispatchComparer(value.DataType, low, BetweenSink<false, false>{});
 }
 
 }  // namespace veltra

@@ -43,9 +43,9 @@ void RaiseIllegalColumn(const TExpToken& column) {
                    {.message = message, .line = column.Line, .column = column.Column});
 }
 
-namespace {
-
 void EvaluateConstant(TExpToken&, TEvaluationContext&) {}
+
+namespace {
 
 void EvaluateColumn(TExpToken& node, TEvaluationContext& context) {
   if (context.Fetcher == nullptr) [[unlikely]]

@@ -109,6 +109,16 @@ void SelectOperations(TExpToken& root);
 // contexts whose fetcher is `fetcher`. Nodes that read otherwise (current-value nodes) are kept.
 void BindColumnFetcher(TExpToken& root, TColumnFetcher fetcher);
 
+// The operation of constant nodes: nothing to compute, the value is in the buffer already (a
+// parameter's new value is stored there by its owner).
+void EvaluateConstant(TExpToken& node, TEvaluationContext& context);
+
+// True when evaluating `node` would not change its value: it is a constant whose operation is
+// the plain one. A parent may then read the node's buffer without evaluating it.
+inline bool IsPlainConstant(const TExpToken& node) {
+  return node.Kind == TNodeKind::nkConstant && node.Operation == EvaluateConstant;
+}
+
 // Sets the node's value to NULL: IsNull set and the buffer's meaningful bytes zeroed.
 void SetNull(TExpToken& node);
 

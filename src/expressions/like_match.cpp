@@ -101,12 +101,14 @@ TLikeOutcome MatchWithLocale(std::string_view text, std::string_view pattern,
   });
 }
 
-template <bool kNot, bool kEscape>
+// With kConstantPattern the pattern is a plain constant (IsPlainConstant at selection), read as
+// its buffer stands.
+template <bool kNot, bool kEscape, bool kConstantPattern = false>
 void EvaluateLike(TExpToken& node, TEvaluationContext& context) {
   TExpToken& value = *node.Children[0];
   TExpToken& pattern = *node.Children[1];
   Evaluate(value, context);
-  Evaluate(pattern, context);
+  if constexpr (!kConstantPattern) Evaluate(pattern, context);
   std::optional<uint8_t> escape;
   if constexpr (kEscape) {
     TExpToken& escape_node = *node.Children[2];
@@ -130,6 +132,9 @@ TNodeOperation SelectLikeOperation(const TExpToken& node) {
   bool negated = node.Operator == TOperator::opNotLike;
   if (node.Children.size() > 2 && node.Children[2]) {
     return negated ? EvaluateLike<true, true> : EvaluateLike<false, true>;
+  }
+  if (IsPlainConstant(*node.Children[1])) {
+    return negated ? EvaluateLike<true, false, true> : EvaluateLike<false, false, true>;
   }
   return negated ? EvaluateLike<true, false> : EvaluateLike<false, false>;
 }

@@ -281,5 +281,116 @@ TEST_P(ParsedExpressions, EvaluateToTheirValues) {
 
 INSTANTIATE_TEST_SUITE_P(Evaluation, ParsedExpressions, ::testing::ValuesIn(kParsedCases));
 
+// Comparisons, BETWEEN and LIKE read plain constant operands as their buffers stand; a constant
+// with an operation of its own keeps the operation that evaluates every operand. Both answer
+// alike over NULL and non-NULL values, with the value a column or a constant.
+void OwnOperation(TExpToken&, TEvaluationContext&) {}
+
+// Selects the operations of `root` as if none of its constant operands were plain.
+void SelectWithEvaluatedConstants(TExpToken& root) {
+  SelectOperations(root);
+  auto mark = [](Node& child) {
+    if (child && child->Kind == TNodeKind::nkConstant) child->Operation = OwnOperation;
+  };
+  mark(root.Left);
+  mark(root.Right);
+  for (Node& child : root.Children) mark(child);
+  root.Operation = SelectOperation(root);
+}
+
+struct ConstantOperandCase {
+  const char* label;
+  std::function<Node(bool from_column)> build;  // from_column: the value is column 1
+};
+
+Node IntValue(bool from_column, int32_t v) { return from_column ? Column(1) : Int(v); }
+
+std::vector<ConstantOperandCase> ConstantOperandCases() {
+  std::vector<ConstantOperandCase> cases;
+  const O kOps[] = {O::opEqual, O::opNotEqual,       O::opGreater,
+                    O::opLess,  O::opGreaterOrEqual, O::opLessOrEqual};
+  for (O op : kOps) {
+    cases.push_back({"IntInt", [op](bool c) { return Binary(op, IntValue(c, 7), Int(7)); }});
+    cases.push_back({"IntLarge", [op](bool c) { return Binary(op, IntValue(c, 7), Large(9)); }});
+    cases.push_back({"IntFloat", [op](bool c) { return Binary(op, IntValue(c, 7), Float(6.5)); }});
+    cases.push_back(
+        {"IntNull", [op](bool c) { return Binary(op, IntValue(c, 7), Null(T::dtInteger)); }});
+    cases.push_back(
+        {"IntUntypedNull", [op](bool c) { return Binary(op, IntValue(c, 7), Null()); }});
+    cases.push_back({"StrStr", [op](bool) { return Binary(op, Str("abc"), Str("abd")); }});
+    cases.push_back({"StrNull", [op](bool) { return Binary(op, Str("abc"), Null(T::dtString)); }});
+  }
+  for (O op : {O::opBetween, O::opNotBetween}) {
+    cases.push_back(
+        {"Between", [op](bool c) { return Extended(op, List(IntValue(c, 7), Int(5), Int(20))); }});
+    cases.push_back({"BetweenEdge",
+                     [op](bool c) { return Extended(op, List(IntValue(c, 7), Int(7), Int(7))); }});
+    cases.push_back({"BetweenNullLow", [op](bool c) {
+                       return Extended(op, List(IntValue(c, 7), Null(T::dtInteger), Int(20)));
+                     }});
+    cases.push_back({"BetweenNullHigh", [op](bool c) {
+                       return Extended(op, List(IntValue(c, 7), Int(5), Null(T::dtInteger)));
+                     }});
+    cases.push_back({"BetweenLarge", [op](bool c) {
+                       return Extended(op, List(IntValue(c, 7), Large(8), Large(20)));
+                     }});
+  }
+  for (O op : {O::opLike, O::opNotLike}) {
+    cases.push_back({"Like", [op](bool) { return Extended(op, List(Str("Smith"), Str("Sm%"))); }});
+    cases.push_back(
+        {"LikeNo", [op](bool) { return Extended(op, List(Str("Jones"), Str("Sm%"))); }});
+    cases.push_back(
+        {"LikeNullValue", [op](bool) { return Extended(op, List(Null(T::dtString), Str("%"))); }});
+    cases.push_back({"LikeNullPattern",
+                     [op](bool) { return Extended(op, List(Str("Smith"), Null(T::dtString))); }});
+  }
+  return cases;
+}
+
+TEST(ConstantOperands, AnswerAsWhenEveryOperandIsEvaluated) {
+  // Column 1 holds 7, then NULL.
+  for (int32_t stored : {7, 4, 25, INT32_MIN}) {
+    uint8_t record[8] = {};
+    StoreInteger(record + 4, stored);
+    FetchLog log;
+    TEvaluationContext context{.Record = record, .Owner = &log, .Fetcher = FetchInteger};
+    for (bool from_column : {false, true}) {
+      for (const ConstantOperandCase& c : ConstantOperandCases()) {
+        Node plain = c.build(from_column);
+        Node general = c.build(from_column);
+        SelectOperations(*plain);
+        SelectWithEvaluatedConstants(*general);
+        Evaluate(*plain, context);
+        Evaluate(*general, context);
+        EXPECT_EQ(BoolOf(*plain), BoolOf(*general))
+            << c.label << " operator " << static_cast<int>(plain->Operator) << " column "
+            << from_column << " stored " << stored;
+      }
+    }
+  }
+}
+
+TEST(ConstantOperands, ANewValueStoredInAConstantIsSeen) {
+  Node comparison = Binary(O::opGreater, Int(7), Int(5));
+  SelectOperations(*comparison);
+  TEvaluationContext context;
+  Evaluate(*comparison, context);
+  EXPECT_EQ(BoolOf(*comparison), true);
+  StoreInteger(comparison->Right->Data(), 9);
+  Evaluate(*comparison, context);
+  EXPECT_EQ(BoolOf(*comparison), false);
+  SetNull(*comparison->Right);
+  Evaluate(*comparison, context);
+  EXPECT_EQ(BoolOf(*comparison), false);
+
+  Node between = Extended(O::opBetween, List(Int(7), Int(5), Int(20)));
+  SelectOperations(*between);
+  Evaluate(*between, context);
+  EXPECT_EQ(BoolOf(*between), true);
+  StoreInteger(between->Children[2]->Data(), 6);
+  Evaluate(*between, context);
+  EXPECT_EQ(BoolOf(*between), false);
+}
+
 }  // namespace
 }  // namespace veltra
